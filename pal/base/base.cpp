@@ -1,0 +1,144 @@
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "pal/base/handles.h"
+#include "pal/base/settings.h"
+
+namespace {
+
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+// Handle values mimic the kernel's: multiples of 4, never reused within a
+// process, far below the predefined registry roots.
+struct HandleTable {
+    std::mutex lock;
+    std::unordered_map<uintptr_t, std::shared_ptr<pal::CKernelObject>> objects;
+    uintptr_t next = 0x100;
+};
+
+HandleTable& Table()
+{
+    static HandleTable* table = new HandleTable;  // outlives every static destructor
+    return *table;
+}
+
+struct SettingOverrides {
+    std::mutex lock;
+    std::map<std::string, std::string> values;
+};
+
+SettingOverrides& Overrides()
+{
+    static SettingOverrides* overrides = new SettingOverrides;
+    return *overrides;
+}
+
+}  // namespace
+
+DWORD WINAPI GetLastError() { return t_lastError; }
+void WINAPI SetLastError(DWORD code) { t_lastError = code; }
+
+namespace pal {
+
+DWORD CKernelObject::Wait(DWORD)
+{
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+}
+
+HANDLE InsertHandle(std::shared_ptr<CKernelObject> object)
+{
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    const uintptr_t value = table.next;
+    table.next += 4;
+    table.objects.emplace(value, std::move(object));
+    return reinterpret_cast<HANDLE>(value);
+}
+
+std::shared_ptr<CKernelObject> FindHandle(HANDLE handle)
+{
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    const auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
+    return it == table.objects.end() ? nullptr : it->second;
+}
+
+bool RemoveHandle(HANDLE handle)
+{
+    std::shared_ptr<CKernelObject> last;  // destroyed outside the lock
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    const auto it = table.objects.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == table.objects.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    last = std::move(it->second);
+    table.objects.erase(it);
+    return true;
+}
+
+std::string GetSetting(const char* name, const std::string& fallback)
+{
+    {
+        SettingOverrides& overrides = Overrides();
+        std::lock_guard<std::mutex> guard(overrides.lock);
+        const auto it = overrides.values.find(name);
+        if (it != overrides.values.end())
+            return it->second;
+    }
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : fallback;
+}
+
+bool HasSetting(const char* name)
+{
+    {
+        SettingOverrides& overrides = Overrides();
+        std::lock_guard<std::mutex> guard(overrides.lock);
+        if (overrides.values.count(name))
+            return true;
+    }
+    return std::getenv(name) != nullptr;
+}
+
+void SetSetting(const char* name, const std::string& value)
+{
+    SettingOverrides& overrides = Overrides();
+    std::lock_guard<std::mutex> guard(overrides.lock);
+    overrides.values[name] = value;
+}
+
+void ClearSetting(const char* name)
+{
+    SettingOverrides& overrides = Overrides();
+    std::lock_guard<std::mutex> guard(overrides.lock);
+    overrides.values.erase(name);
+}
+
+void ClearAllSettings()
+{
+    SettingOverrides& overrides = Overrides();
+    std::lock_guard<std::mutex> guard(overrides.lock);
+    overrides.values.clear();
+}
+
+}  // namespace pal
+
+BOOL WINAPI CloseHandle(HANDLE handle)
+{
+    return pal::RemoveHandle(handle) ? TRUE : FALSE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    const std::shared_ptr<pal::CKernelObject> object = pal::FindHandle(handle);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    return object->Wait(milliseconds);
+}

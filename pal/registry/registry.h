@@ -1,0 +1,56 @@
+// Registry functions of advapi32 on POSIX: one ".reg" text file per hive.
+#pragma once
+#include "pal/base/lasterror.h"
+
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_CREATE_SUB_KEY 0x0004u
+#define KEY_ENUMERATE_SUB_KEYS 0x0008u
+#define KEY_NOTIFY 0x0010u
+#define KEY_CREATE_LINK 0x0020u
+#define KEY_WOW64_64KEY 0x0100u
+#define KEY_WOW64_32KEY 0x0200u
+#define KEY_WOW64_RES 0x0300u
+#define KEY_READ 0x20019u
+#define KEY_WRITE 0x20006u
+#define KEY_EXECUTE KEY_READ
+#define KEY_ALL_ACCESS 0xF003Fu
+
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+#define REG_DWORD_LITTLE_ENDIAN 4u
+#define REG_DWORD_BIG_ENDIAN 5u
+#define REG_LINK 6u
+#define REG_MULTI_SZ 7u
+#define REG_QWORD 11u
+
+#define REG_OPTION_NON_VOLATILE 0x00000000u
+#define REG_OPTION_VOLATILE 0x00000001u
+#define REG_CREATED_NEW_KEY 0x00000001u
+#define REG_OPENED_EXISTING_KEY 0x00000002u
+
+LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
+                               DWORD options, REGSAM desired, const SECURITY_ATTRIBUTES* security,
+                               PHKEY result, LPDWORD disposition);
+LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired,
+                             PHKEY result);
+LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
+                                LPBYTE data, LPDWORD dataSize);
+LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type,
+                              const BYTE* data, DWORD dataSize);
+LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName);
+LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey);
+LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,
+                             LPDWORD reserved, LPWSTR keyClass, LPDWORD classLength,
+                             PFILETIME lastWriteTime);
+LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,
+                             LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LSTATUS WINAPI RegCloseKey(HKEY key);

@@ -1,0 +1,13 @@
+// The Win32 subset that the library uses, on POSIX. Included only through
+// src/support/Win32.h.
+#pragma once
+#include "pal/base/handles.h"
+#include "pal/base/settings.h"
+#include "pal/base/wintypes.h"
+#include "pal/files/files.h"
+#include "pal/modules/modules.h"
+#include "pal/registry/registry.h"
+#include "pal/system/system.h"
+#include "pal/text/text.h"
+#include "pal/threads/threads.h"
+#include "pal/wts/wts.h"

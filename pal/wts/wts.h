@@ -1,0 +1,14 @@
+// Terminal services: the session's client protocol (VESK_RDP_SESSION).
+#pragma once
+#include "pal/base/lasterror.h"
+
+#define WTS_CURRENT_SERVER_HANDLE ((HANDLE)nullptr)
+#define WTS_CURRENT_SESSION ((DWORD)-1)
+
+typedef enum _WTS_INFO_CLASS { WTSClientProtocolType = 16 } WTS_INFO_CLASS;
+
+// Only WTSClientProtocolType of the current session on the current server:
+// a USHORT, 2 (RDP) when VESK_RDP_SESSION is set, 0 (console) otherwise.
+BOOL WINAPI WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass,
+                                        LPWSTR* buffer, DWORD* bytesReturned);
+void WINAPI WTSFreeMemory(PVOID memory);

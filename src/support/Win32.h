@@ -1,0 +1,24 @@
+// The one platform include of the library: the real Windows headers on
+// Windows, our platform layer elsewhere. Platform differences end here.
+#pragma once
+
+#ifdef _WIN32
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0500  // Windows 2000: newer functions are bound at run time
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <process.h>
+#include <psapi.h>
+#include <shlobj.h>
+#include <wtsapi32.h>
+#define W(s) L##s
+#else
+#include "pal/windows.h"
+#endif
+
+#include <string>
+
+using WString = std::basic_string<WCHAR>;
