@@ -1,0 +1,153 @@
+// The only file of the tool that knows which platform it runs on.
+#include "Platform.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+
+#include "Text.h"
+
+namespace vreg {
+namespace {
+
+struct CFileCloser {
+    void operator()(FILE* pFile) const { std::fclose(pFile); }
+};
+using CFile = std::unique_ptr<FILE, CFileCloser>;
+
+#ifdef _WIN32
+
+// A console takes UTF-16 as is; a pipe or a file gets UTF-8.
+void _Write(DWORD nStdHandle, FILE* pStream, const std::u16string& text)
+{
+    const HANDLE hOut = GetStdHandle(nStdHandle);
+    DWORD nMode = 0;
+    if (hOut != INVALID_HANDLE_VALUE && GetConsoleMode(hOut, &nMode)) {
+        const WString sWide = ToWide(text);
+        DWORD nWritten = 0;
+        WriteConsoleW(hOut, sWide.data(), static_cast<DWORD>(sWide.size()), &nWritten, nullptr);
+        return;
+    }
+    const std::string sBytes = ToUtf8(text);
+    std::fwrite(sBytes.data(), 1, sBytes.size(), pStream);
+    std::fflush(pStream);
+}
+
+CFile _Open(const std::u16string& path, const wchar_t* pszMode)
+{
+    return CFile(_wfopen(ToWide(path).c_str(), pszMode));
+}
+
+const wchar_t* const kReadMode = L"rb";
+const wchar_t* const kWriteMode = L"wb";
+
+#else
+
+void _Write(FILE* pStream, const std::u16string& text)
+{
+    const std::string sBytes = ToUtf8(text);
+    std::fwrite(sBytes.data(), 1, sBytes.size(), pStream);
+    std::fflush(pStream);
+}
+
+CFile _Open(const std::u16string& path, const char* pszMode)
+{
+    return CFile(std::fopen(ToUtf8(path).c_str(), pszMode));
+}
+
+const char* const kReadMode = "rb";
+const char* const kWriteMode = "wb";
+
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+
+void WriteOut(const std::u16string& text)
+{
+    _Write(STD_OUTPUT_HANDLE, stdout, text);
+}
+
+void WriteErr(const std::u16string& text)
+{
+    _Write(STD_ERROR_HANDLE, stderr, text);
+}
+
+LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM nView)
+{
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+    const WString sWide = ToWide(sName);
+    // Bound at run time: Windows 2000 has no views and no RegDeleteKeyExW.
+    const FARPROC pProc = GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW");
+    if (nView == 0 || !pProc)
+        return RegDeleteKeyW(hParent, sWide.c_str());
+    const auto pDelete = reinterpret_cast<DeleteKeyEx>(reinterpret_cast<void (*)()>(pProc));
+    return pDelete(hParent, sWide.c_str(), nView, 0);
+}
+
+#else
+
+void WriteOut(const std::u16string& text)
+{
+    _Write(stdout, text);
+}
+
+void WriteErr(const std::u16string& text)
+{
+    _Write(stderr, text);
+}
+
+LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM /*nView*/)
+{
+    // The parent handle already lies in the chosen view.
+    return RegDeleteKeyW(hParent, ToWide(sName).c_str());
+}
+
+#endif
+
+bool ReadWholeFile(const std::u16string& path, std::string& bytes)
+{
+    const CFile pFile = _Open(path, kReadMode);
+    if (!pFile)
+        return false;
+    bytes.clear();
+    char buffer[65536];
+    size_t nRead = 0;
+    while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile.get())) > 0)
+        bytes.append(buffer, nRead);
+    return !std::ferror(pFile.get());
+}
+
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes)
+{
+    CFile pFile = _Open(path, kWriteMode);
+    if (!pFile)
+        return false;
+    const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), pFile.get()) == bytes.size();
+    return std::fclose(pFile.release()) == 0 && bWritten;
+}
+
+}  // namespace vreg
+
+#ifdef _WIN32
+
+extern "C" int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i], argv[i] + std::wcslen(argv[i]));
+    return vreg::Run(args);
+}
+
+#else
+
+int main(int argc, char** argv)
+{
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(vreg::FromUtf8(argv[i]));
+    return vreg::Run(args);
+}
+
+#endif
