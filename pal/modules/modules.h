@@ -10,3 +10,12 @@ BOOL WINAPI FreeLibrary(HMODULE module);
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 // process must be GetCurrentProcess(); module null: the main program.
 DWORD WINAPI GetModuleBaseNameW(HANDLE process, HMODULE module, LPWSTR buffer, DWORD size);
+
+namespace pal {
+
+// The module that holds `address` (its base, as an HMODULE is on Windows),
+// or null; what GetModuleHandleExW answers with ..._FROM_ADDRESS. Any such
+// handle works with GetProcAddress and GetModuleFileNameW.
+HMODULE ModuleOfAddress(const void* address);
+
+}  // namespace pal

@@ -69,7 +69,7 @@ typedef struct _SYSTEM_INFO {
 #define SHGFP_TYPE_DEFAULT 1
 
 // Reads VESK_WINVER ("major.minor[.build]"); fails (ERROR_INVALID_PARAMETER)
-// when the size field is neither 276 nor 284.
+// when the size field is neither 276 nor 284 or the setting is malformed.
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info);
 UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size);
 HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);

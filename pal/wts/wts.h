@@ -5,6 +5,10 @@
 #define WTS_CURRENT_SERVER_HANDLE ((HANDLE)nullptr)
 #define WTS_CURRENT_SESSION ((DWORD)-1)
 
+#define WTS_PROTOCOL_TYPE_CONSOLE 0
+#define WTS_PROTOCOL_TYPE_ICA 1
+#define WTS_PROTOCOL_TYPE_RDP 2
+
 typedef enum _WTS_INFO_CLASS { WTSClientProtocolType = 16 } WTS_INFO_CLASS;
 
 // Only WTSClientProtocolType of the current session on the current server:
