@@ -43,7 +43,11 @@ enum class Encoding { Utf8, Utf16le };
 
 // Accepts UTF-16LE with its byte-order mark and UTF-8 with or without one;
 // "\r\n" and "\n" line ends; "\" line continuations; ";" comments. The first
-// non-empty line must be "Windows Registry Editor Version 5.00".
+// line that is neither blank nor a comment must be "Windows Registry Editor
+// Version 5.00". Key paths must start with a root name (HKEY_LOCAL_MACHINE,
+// ...); trailing '\' are dropped. Besides \\ and \" a quoted string may hold
+// \r and \n, which Format writes only for names holding line breaks. On
+// failure `document` is left as it was and `error` names the line.
 bool Parse(const std::string& bytes, Document& document, ParseError& error);
 
 // Header, then each key as "[path]" followed by its values, with CR LF line
@@ -52,7 +56,9 @@ std::string Format(const Document& document, Encoding encoding);
 
 // The right-hand side of one value line ("text", dword:0000000a,
 // hex(7):41,00,...), choosing the hex form whenever the readable form would
-// not give back the same bytes. Long hex data is wrapped as the editor does.
+// not give back the same bytes. Long hex data is wrapped as the editor does;
+// `nameColumnWidth` is the width of what precedes it on the line (the quoted
+// name and '=', e.g. 7 for "name"=), and continuation lines end in ",\" CR LF.
 std::u16string FormatValueData(const Value& value, size_t nameColumnWidth);
 
 }  // namespace regtext

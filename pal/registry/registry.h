@@ -1,4 +1,11 @@
-// Registry functions of advapi32 on POSIX: one ".reg" text file per hive.
+// Registry functions of advapi32 on POSIX: one ".reg" text file per hive
+// (HKEY_LOCAL_MACHINE.reg, HKEY_CURRENT_USER.reg, HKEY_CLASSES_ROOT.reg,
+// HKEY_USERS.reg) under VESK_REGISTRY_DIR. Each call is atomic across threads
+// and processes. A hive that does not parse or lacks its closing line answers
+// ERROR_BADDB to every call and is never rewritten. VESK_REGISTRY_READONLY
+// (e.g. "HKLM,HKCU") makes hives refuse writes with ERROR_ACCESS_DENIED.
+// VESK_ARCH and VESK_WINVER choose the WOW64 view and whether the view flags
+// are known. HKEY_CLASSES_ROOT is a hive of its own, not a merged view.
 #pragma once
 #include "pal/base/lasterror.h"
 
@@ -34,6 +41,10 @@
 
 #define REG_OPTION_NON_VOLATILE 0x00000000u
 #define REG_OPTION_VOLATILE 0x00000001u
+#define REG_OPTION_CREATE_LINK 0x00000002u
+#define REG_OPTION_BACKUP_RESTORE 0x00000004u
+#define REG_OPTION_OPEN_LINK 0x00000008u
+#define REG_LEGAL_OPTION 0x0000000Fu
 #define REG_CREATED_NEW_KEY 0x00000001u
 #define REG_OPENED_EXISTING_KEY 0x00000002u
 
