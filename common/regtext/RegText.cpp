@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "unicode/Utf.h"
+
 namespace regtext {
 
 namespace {
@@ -15,69 +17,12 @@ constexpr const char16_t* kRoots[] = {u"HKEY_LOCAL_MACHINE", u"HKEY_CURRENT_USER
                                       u"HKEY_CLASSES_ROOT", u"HKEY_USERS",
                                       u"HKEY_CURRENT_CONFIG"};
 
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
-
-bool SameAscii(std::u16string_view a, std::u16string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
-
-int HexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 // ---------------------------------------------------------------- encodings
 
-// Lone surrogates are written as three-byte sequences (as WTF-8 does) so that
-// any UTF-16 name survives a trip through a UTF-8 file.
-void AppendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-std::string EncodeUtf8(const std::u16string& text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else {
-            AppendUtf8(out, unit);
-        }
-    }
-    return out;
-}
 
 std::string EncodeUtf16le(const std::u16string& text)
 {
@@ -90,58 +35,17 @@ std::string EncodeUtf16le(const std::u16string& text)
     return out;
 }
 
-void AppendUtf16(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 | (cp >> 10));
-        out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-    }
-}
-
-// Strict UTF-8 (plus encoded surrogates, see AppendUtf8); a bad sequence is
-// reported with its line rather than replaced, so that no name changes silently.
+// Strict UTF-8 (lone surrogates in their three-byte form included): a bad
+// sequence is reported with its line rather than replaced, so that no name
+// changes silently.
 bool DecodeUtf8(std::string_view bytes, std::u16string& out, ParseError& error)
 {
-    size_t line = 1;
-    out.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            line += lead == '\n';
-            out += static_cast<char16_t>(lead);
-            ++i;
-            continue;
-        }
-        size_t extra = 0;
-        char32_t cp = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = lead & 0x07;
-        }
-        bool valid = extra != 0 && i + extra < bytes.size();
-        for (size_t k = 1; valid && k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        static const char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        if (!valid || cp < kMinimum[extra] || cp > 0x10FFFF) {
-            error = {line, "invalid UTF-8 byte sequence"};
-            return false;
-        }
-        AppendUtf16(out, cp);
-        i += extra + 1;
-    }
-    return true;
+    size_t badOffset = 0;
+    if (unicode::FromUtf8(bytes, out, badOffset))
+        return true;
+    const auto newlines = std::count(bytes.begin(), bytes.begin() + static_cast<long>(badOffset), '\n');
+    error = {static_cast<size_t>(newlines) + 1, "invalid UTF-8 byte sequence"};
+    return false;
 }
 
 bool DecodeText(const std::string& bytes, std::u16string& text, ParseError& error)
@@ -244,7 +148,7 @@ private:
 
     bool _Consume(std::u16string_view token)
     {
-        if (!SameAscii(std::u16string_view(_Line()).substr(m_nPos, token.size()), token))
+        if (!unicode::EqualsNoCaseAscii(std::u16string_view(_Line()).substr(m_nPos, token.size()), token))
             return false;
         m_nPos += token.size();
         return true;
@@ -297,7 +201,7 @@ private:
             return _Fail("empty key name inside the path");
         const std::u16string_view root = std::u16string_view(path).substr(0, path.find(u'\\'));
         if (std::none_of(std::begin(kRoots), std::end(kRoots),
-                         [&](const char16_t* known) { return SameAscii(root, known); }))
+                         [&](const char16_t* known) { return unicode::EqualsNoCaseAscii(root, known); }))
             return _Fail("unknown root key; expected HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, ...");
         key.path = std::move(path);
         return true;
@@ -385,8 +289,8 @@ private:
     {
         size_t digits = 0;
         number = 0;
-        for (; HexDigit(_Peek()) >= 0; ++m_nPos, ++digits)
-            number = (number << 4) | static_cast<uint32_t>(HexDigit(_Peek()));
+        for (; unicode::HexDigitValue(_Peek()) >= 0; ++m_nPos, ++digits)
+            number = (number << 4) | static_cast<uint32_t>(unicode::HexDigitValue(_Peek()));
         return digits >= 1 && digits <= 8;
     }
 
@@ -422,14 +326,14 @@ private:
         if (_AtEnd() || _Peek() == u';')
             return true;  // no bytes at all
         for (;;) {
-            const int high = HexDigit(_Peek());
+            const int high = unicode::HexDigitValue(_Peek());
             if (high < 0)
                 return _Fail("bad hex byte: expected two hex digits");
             ++m_nPos;
             int byte = high;
-            if (HexDigit(_Peek()) >= 0)
-                byte = (high << 4) | HexDigit(_Line()[m_nPos++]);
-            if (HexDigit(_Peek()) >= 0)
+            if (unicode::HexDigitValue(_Peek()) >= 0)
+                byte = (high << 4) | unicode::HexDigitValue(_Line()[m_nPos++]);
+            if (unicode::HexDigitValue(_Peek()) >= 0)
                 return _Fail("bad hex byte: more than two hex digits");
             bytes.push_back(static_cast<uint8_t>(byte));
             if (!_SkipGap())
@@ -586,7 +490,7 @@ std::string Format(const Document& document, Encoding encoding)
         }
         text += kCrLf;
     }
-    return encoding == Encoding::Utf16le ? EncodeUtf16le(text) : EncodeUtf8(text);
+    return encoding == Encoding::Utf16le ? EncodeUtf16le(text) : unicode::ToUtf8(text);
 }
 
 }  // namespace regtext

@@ -1,6 +1,5 @@
 #include "pal/registry/HiveLocation.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <sstream>
 
 #include "pal/base/settings.h"
+#include "pal/system/machine.h"
 #include "pal/text/text.h"
 
 namespace pal::registry {
@@ -71,16 +71,6 @@ bool FileSystemWritable(const std::filesystem::path& file)
     return CanWrite(folder.empty() ? std::filesystem::path(".") : folder);
 }
 
-std::string HomeDir()
-{
-    std::string home = pal::GetSetting("HOME");
-    if (home.empty()) {
-        if (const passwd* entry = getpwuid(getuid()))
-            home = entry->pw_dir;
-    }
-    return home.empty() ? std::string("/tmp") : home;
-}
-
 }  // namespace
 
 const char16_t* HiveRootName(HiveId hive) { return NamesOf(hive).root; }
@@ -90,10 +80,8 @@ std::string RegistryDir()
     const std::string dir = pal::GetSetting("VESK_REGISTRY_DIR");
     if (!dir.empty())
         return dir;
-    const std::string data = pal::GetSetting("XDG_DATA_HOME");
-    // The XDG rules ignore a relative data folder.
-    const std::string base = !data.empty() && data[0] == '/' ? data : HomeDir() + "/.local/share";
-    return base + "/vesk/registry";
+    const std::string base = pal::UserDataFolder();
+    return (base.empty() ? std::string("/tmp") : base) + "/vesk/registry";
 }
 
 std::string HiveFilePath(HiveId hive)

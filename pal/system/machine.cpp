@@ -43,8 +43,10 @@ std::string HomeFolder()
     return std::string();
 }
 
+}  // namespace
+
 // XDG only allows absolute data folders; anything else falls back to HOME.
-std::string DataFolder()
+std::string UserDataFolder()
 {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     if (xdg && *xdg == '/')
@@ -52,8 +54,6 @@ std::string DataFolder()
     const std::string home = HomeFolder();
     return home.empty() ? home : home + "/.local/share";
 }
-
-}  // namespace
 
 std::string NonEmptySetting(const char* name, const std::string& fallback)
 {
@@ -83,7 +83,7 @@ std::string SystemFolder()
 {
     std::string folder = NonEmptySetting("VESK_SYSTEM_DIR");
     if (folder.empty()) {
-        const std::string data = DataFolder();
+        const std::string data = UserDataFolder();
         if (data.empty())
             return data;
         folder = data + "/vesk/system32";

@@ -15,6 +15,10 @@ bool IsSimulated64Bit();
 std::string SystemFolder();
 std::string SystemX86Folder();
 
+// The user's data folder ($XDG_DATA_HOME when absolute, else
+// ~/.local/share), under which the simulated machine keeps its defaults.
+std::string UserDataFolder();
+
 // A setting that counts only when non-empty.
 std::string NonEmptySetting(const char* name, const std::string& fallback = std::string());
 

@@ -11,7 +11,8 @@ namespace pal {
 
 size_t WideLength(const WCHAR* text);
 
-// Invalid sequences become U+FFFD; nothing is dropped silently.
+// Lone surrogates survive as their three-byte forms; invalid UTF-8 becomes
+// U+FFFD.
 std::string ToUtf8(const WCHAR* text);
 std::string ToUtf8(const WCHAR* text, size_t count);
 std::string ToUtf8(const std::u16string& text);

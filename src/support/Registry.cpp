@@ -40,6 +40,20 @@ LSTATUS OpenInView(REGSAM nView, HKEY hKey, LPCWSTR pszSubKey, DWORD nOptions, R
     return RegOpenKeyExW(hKey, pszSubKey, nOptions, nDesired | nFlag, phResult);
 }
 
+// Opens the key for reading and asks for the value's size; true only when
+// the value exists with the expected type.
+bool QuerySize(HKEY hRoot, const WString& sSubKey, const WString& sValueName, DWORD nExpectedType,
+               bool bUse32BitView, bool bCreate, CHRegKey& key, DWORD& nSize)
+{
+    if (!OpenKey(hRoot, sSubKey, KEY_READ, bUse32BitView, bCreate, key))
+        return false;
+    DWORD nType = 0;
+    nSize = 0;
+    return RegQueryValueExW(key.Get(), sValueName.c_str(), nullptr, &nType, nullptr, &nSize) ==
+               ERROR_SUCCESS &&
+           nType == nExpectedType;
+}
+
 }  // namespace
 
 LSTATUS RegCreateKeyEx64(HKEY hKey, LPCWSTR pszSubKey, DWORD nReserved, LPWSTR pszClass,
@@ -96,15 +110,11 @@ bool ReadBinaryValue(HKEY hRoot, const WString& sSubKey, const WString& sValueNa
         return false;
     value.RemoveAll();
     CHRegKey key;
-    if (!OpenKey(hRoot, sSubKey, KEY_READ, bUse32BitView, bCreate, key))
-        return false;
-    DWORD nType = 0;
     DWORD nSize = 0;
-    if (RegQueryValueExW(key.Get(), sValueName.c_str(), nullptr, &nType, nullptr, &nSize) !=
-            ERROR_SUCCESS ||
-        nType != REG_BINARY)
+    if (!QuerySize(hRoot, sSubKey, sValueName, REG_BINARY, bUse32BitView, bCreate, key, nSize))
         return false;
     value.SetSize(nSize);
+    DWORD nType = 0;
     DWORD nRead = nSize;
     if (RegQueryValueExW(key.Get(), sValueName.c_str(), nullptr, &nType, value.GetData(),
                          &nRead) != ERROR_SUCCESS ||
@@ -122,14 +132,10 @@ bool ReadMultiStringValue(HKEY hRoot, const WString& sSubKey, const WString& sVa
     if (sSubKey.empty() || sValueName.empty())
         return false;
     CHRegKey key;
-    if (!OpenKey(hRoot, sSubKey, KEY_READ, bUse32BitView, bCreate, key))
+    DWORD nSize = 0;
+    if (!QuerySize(hRoot, sSubKey, sValueName, REG_MULTI_SZ, bUse32BitView, bCreate, key, nSize))
         return false;
     DWORD nType = 0;
-    DWORD nSize = 0;
-    if (RegQueryValueExW(key.Get(), sValueName.c_str(), nullptr, &nType, nullptr, &nSize) !=
-            ERROR_SUCCESS ||
-        nType != REG_MULTI_SZ)
-        return false;
     // One spare character beyond the offered bytes keeps the walk terminated
     // even for a value stored without its final zeros.
     std::basic_string<WCHAR> buffer(static_cast<size_t>(nSize) + 1, 0);

@@ -7,7 +7,7 @@
 
 namespace vreg {
 
-// Invalid sequences become U+FFFD.
+// Lone surrogates survive as three-byte forms; invalid UTF-8 becomes U+FFFD.
 std::string ToUtf8(const std::u16string& text);
 std::u16string FromUtf8(const std::string& text);
 

@@ -2,6 +2,7 @@
 
 #include "CToolError.h"
 #include "Text.h"
+#include "unicode/Utf.h"
 
 namespace vreg {
 namespace {
@@ -28,17 +29,6 @@ const struct {
 const char16_t kHexDigits[] = u"0123456789ABCDEF";
 const char16_t kLowerHexDigits[] = u"0123456789abcdef";
 
-int _HexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 std::u16string _LowerHex(uint64_t nValue)
 {
     std::u16string sDigits;
@@ -59,7 +49,7 @@ bool _ParseNumber(const std::u16string& sText, uint64_t nMax, uint64_t& nValue)
         return false;
     nValue = 0;
     for (size_t i = bHex ? 2 : 0; i < sText.size(); ++i) {
-        const int nDigit = _HexValue(sText[i]);
+        const int nDigit = unicode::HexDigitValue(sText[i]);
         if (nDigit < 0 || static_cast<unsigned>(nDigit) >= nBase)
             return false;
         if (nValue > (nMax - static_cast<unsigned>(nDigit)) / nBase)
@@ -105,8 +95,8 @@ std::vector<uint8_t> _EncodeBinary(DWORD nType, const std::u16string& sText)
         Fail(TypeName(nType) + u" data needs an even number of hex digits.");
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i < sText.size(); i += 2) {
-        const int nHigh = _HexValue(sText[i]);
-        const int nLow = _HexValue(sText[i + 1]);
+        const int nHigh = unicode::HexDigitValue(sText[i]);
+        const int nLow = unicode::HexDigitValue(sText[i + 1]);
         if (nHigh < 0 || nLow < 0)
             Fail(TypeName(nType) + u" data '" + sText +
                  u"' holds a character that is not a hex digit.");
