@@ -7,6 +7,7 @@
 #include "pal/files/files.h"
 #include "pal/modules/modules.h"
 #include "pal/registry/registry.h"
+#include "pal/sync/sync.h"
 #include "pal/system/system.h"
 #include "pal/text/text.h"
 #include "pal/threads/threads.h"

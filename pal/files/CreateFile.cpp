@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pal/files/CFileObject.h"
+#include "pal/files/FileAttributes.h"
 #include "pal/files/PathErrors.h"
 #include "pal/files/files.h"
 #include "pal/text/text.h"
@@ -83,6 +84,18 @@ HANDLE Publish(int fd, bool isFolder, bool existed, DWORD creation)
     return handle;
 }
 
+bool IsFolder(int fd)
+{
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // Folders open only for backup semantics, and never for creation or truncation.
 HANDLE OpenFolder(const std::string& path, DWORD creation, DWORD flags, int inherit)
 {
@@ -98,16 +111,23 @@ HANDLE OpenFolder(const std::string& path, DWORD creation, DWORD flags, int inhe
     return Publish(fd, true, true, creation);
 }
 
-HANDLE OpenFile(const std::string& path, DWORD access, DWORD creation, int inherit)
+// Opens first and asks what it opened afterwards: one system call fewer on
+// the common path, where the name is a file.
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD creation, DWORD flags, int inherit)
 {
     bool existed = false;
-    const int fd = OpenByDisposition(path, AccessFlags(access) | inherit, creation, existed);
-    if (fd < 0)
+    const int openFlags = AccessFlags(access) | inherit;
+    const int fd = OpenByDisposition(path, openFlags, creation, existed);
+    if (fd < 0) {
+        if (errno == EISDIR || (errno == EEXIST && IsFolder(path)))
+            return OpenFolder(path, creation, flags, inherit);
         return Fail(pal::Win32ErrorFromErrno(errno, path));
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {  // became a folder meanwhile
+    }
+    // A folder opens for reading and for no access; with write access the
+    // open itself has already refused it.
+    if (!(openFlags & (O_WRONLY | O_RDWR)) && IsFolder(fd)) {
         close(fd);
-        return Fail(ERROR_ACCESS_DENIED);
+        return OpenFolder(path, creation, flags, inherit);
     }
     return Publish(fd, false, existed, creation);
 }
@@ -126,10 +146,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTR
         return Fail(ERROR_INVALID_PARAMETER);
     const std::string path = pal::ToPosixPath(fileName);
     const int inherit = security && security->bInheritHandle ? 0 : O_CLOEXEC;
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        return OpenFolder(path, creation, flags, inherit);
-    return OpenFile(path, access, creation, inherit);
+    return OpenFile(path, access, creation, flags, inherit);
 }
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR fileName)
@@ -144,8 +161,5 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR fileName)
         SetLastError(pal::Win32ErrorFromErrno(errno, path));
         return INVALID_FILE_ATTRIBUTES;
     }
-    DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return pal::AttributesOfMode(info.st_mode);
 }

@@ -6,6 +6,8 @@
 #define FILE_READ_DATA 0x00000001u
 #define FILE_WRITE_DATA 0x00000002u
 #define FILE_APPEND_DATA 0x00000004u
+#define FILE_READ_ATTRIBUTES 0x00000080u
+#define FILE_WRITE_ATTRIBUTES 0x00000100u
 
 // Accepted and ignored: POSIX offers no way to deny other openers.
 #define FILE_SHARE_READ 0x00000001u
@@ -29,6 +31,29 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES security, DWORD creation, DWORD flags,
                           HANDLE templateFile);
 DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
+
+typedef enum _GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard = 0 } GET_FILEEX_INFO_LEVELS;
+typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+} WIN32_FILE_ATTRIBUTE_DATA, *LPWIN32_FILE_ATTRIBUTE_DATA;
+BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, LPVOID info);
+
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // overlapped I/O is not offered
+// A handle opened with FILE_APPEND_DATA alone appends every write atomically
+// at the end of the file, whoever else appends.
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+                      LPOVERLAPPED overlapped);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
+                     LPOVERLAPPED overlapped);
+// Fails with ERROR_ALREADY_EXISTS when the new name exists, as Windows does.
+BOOL WINAPI MoveFileW(LPCWSTR existingName, LPCWSTR newName);
+BOOL WINAPI DeleteFileW(LPCWSTR fileName);
+BOOL WINAPI CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 

@@ -79,6 +79,19 @@ DWORD WINAPI GetCurrentThreadId();
 HANDLE WINAPI GetCurrentProcess();
 BOOL WINAPI IsDebuggerPresent();
 
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;  // 0 = Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+// Local time of the machine's time zone (TZ as POSIX knows it).
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
+
 // Structured exceptions, as far as the library raises them.
 #define EXCEPTION_MAXIMUM_PARAMETERS 15
 #define EXCEPTION_CONTINUE_EXECUTION (-1)

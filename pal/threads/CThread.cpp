@@ -9,6 +9,7 @@
 #include <climits>
 #include <memory>
 
+#include "pal/system/system.h"
 #include "pal/threads/threads.h"
 
 namespace pal {
@@ -69,7 +70,7 @@ struct ThreadStart {
 void* RunThread(void* raw) noexcept
 {
     const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
-    start->thread->PublishId(static_cast<DWORD>(gettid()));
+    start->thread->PublishId(GetCurrentThreadId());
     start->thread->Finish(start->routine(start->argument));
     return nullptr;
 }

@@ -1,0 +1,162 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <future>
+#include <thread>
+
+#include "SyncTestKit.h"
+
+namespace {
+
+using synctest::RunRole;
+
+class MutexTest : public synctest::CSyncTest {};
+
+// What another thread's wait answers; that thread lets go of what it took.
+DWORD WaitElsewhere(HANDLE handle, DWORD milliseconds = 0)
+{
+    return std::async(std::launch::async,
+                      [=] {
+                          const DWORD result = WaitForSingleObject(handle, milliseconds);
+                          if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+                              ReleaseMutex(handle);
+                          return result;
+                      })
+        .get();
+}
+
+HANDLE Create(const std::u16string& name, DWORD expectedError, BOOL initialOwner = FALSE)
+{
+    SetLastError(0xDEAD);
+    const HANDLE handle = CreateMutexW(nullptr, initialOwner,
+                                       name.empty() ? nullptr : name.c_str());
+    EXPECT_NE(handle, nullptr);
+    EXPECT_EQ(GetLastError(), expectedError) << pal::ToUtf8(name);
+    return handle;
+}
+
+TEST_F(MutexTest, NamesShareObjectsByNamespaceAndExactSpelling)
+{
+    const std::u16string longName(250, u'n');
+    const struct {
+        std::u16string first, second;
+        DWORD secondError;
+    } cases[] = {
+        {u"plain", u"Local\\plain", ERROR_ALREADY_EXISTS},
+        {u"Global\\x", u"Local\\x", ERROR_SUCCESS},
+        {u"Global\\Ab", u"Global\\ab", ERROR_SUCCESS},
+        {u"a/b:c", u"a_b_c", ERROR_SUCCESS},
+        {u"%0025", u"%", ERROR_SUCCESS},
+        {longName + u"1", longName + u"2", ERROR_SUCCESS},
+    };
+    for (const auto& c : cases) {
+        const HANDLE first = Create(c.first, ERROR_SUCCESS);
+        CloseHandle(Create(c.second, c.secondError));
+        CloseHandle(first);
+    }
+    EXPECT_EQ(CreateMutexW(nullptr, FALSE, u"Global\\a\\b"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(CreateMutexW(nullptr, FALSE, std::u16string(MAX_PATH + 1, u'n').c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+}
+
+// The probe child answers OpenMutexW(SYNCHRONIZE), OpenMutexW(all) and CreateMutexW.
+TEST_F(MutexTest, ExistsWhileAnyProcessHoldsAHandle)
+{
+    EXPECT_EQ(RunRole("probe", "Global\\life").out, "F2 F2 0");
+    const HANDLE first = Create(u"Global\\life", ERROR_SUCCESS);
+    const HANDLE second = Create(u"Global\\life", ERROR_ALREADY_EXISTS, TRUE);
+    EXPECT_EQ(WaitElsewhere(first), WAIT_OBJECT_0) << "an existing mutex is not taken";
+    EXPECT_EQ(RunRole("probe", "Global\\life").out, "ok ok 183");
+    CloseHandle(first);
+    CloseHandle(second);
+    EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\life"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RunRole("probe", "Global\\life").out, "F2 F2 0");
+}
+
+TEST_F(MutexTest, DeniedMutexOpensForSynchronizeOnly)
+{
+    const HANDLE mine = Create(u"Global\\app.exe", ERROR_SUCCESS);
+    EXPECT_EQ(RunRole("probe", "Global\\app.exe", {}, 0,
+                      {{"VESK_MUTEX_DENIED", "Local\\x, Global\\app.exe"}})
+                  .out,
+              "ok F5 F5");
+    pal::SetSetting("VESK_MUTEX_DENIED", "Global\\app.exe");
+    const HANDLE again = Create(u"Global\\app.exe",
+                                ERROR_ALREADY_EXISTS);  // its maker is not denied
+    const HANDLE modify = OpenMutexW(MUTEX_MODIFY_STATE, FALSE, u"Global\\app.exe");
+    EXPECT_EQ(WaitForSingleObject(modify, 0), WAIT_FAILED) << "waits need SYNCHRONIZE";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    for (HANDLE h : {mine, again, modify})
+        CloseHandle(h);
+}
+
+TEST_F(MutexTest, OwnerRecursesAndOthersWaitUntilTheLastRelease)
+{
+    for (const std::u16string name : {u"Global\\recursive", u""}) {
+        const HANDLE mutex = Create(name, ERROR_SUCCESS, TRUE);
+        EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(mutex, INFINITE), WAIT_OBJECT_0);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(WaitElsewhere(mutex, 150), WAIT_TIMEOUT);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
+        for (int level = 3; level > 0; --level) {
+            EXPECT_EQ(WaitElsewhere(mutex), WAIT_TIMEOUT) << level;
+            EXPECT_FALSE(std::async(std::launch::async, ReleaseMutex, mutex).get())
+                << "not the owner";
+            EXPECT_TRUE(ReleaseMutex(mutex)) << level;
+        }
+        EXPECT_FALSE(ReleaseMutex(mutex));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
+        EXPECT_EQ(WaitElsewhere(mutex, INFINITE), WAIT_OBJECT_0);
+        CloseHandle(mutex);
+    }
+    const HANDLE first = Create({}, ERROR_SUCCESS, TRUE);
+    const HANDLE second = Create({}, ERROR_SUCCESS);
+    EXPECT_EQ(WaitElsewhere(second), WAIT_OBJECT_0) << "unnamed mutexes are separate";
+    EXPECT_TRUE(ReleaseMutex(first));
+    for (HANDLE h : {first, second})
+        CloseHandle(h);
+    EXPECT_FALSE(ReleaseMutex(first));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(MutexTest, DeadOwnersAbandonTheMutex)
+{
+    const HANDLE mutex = Create(u"Global\\dead", ERROR_SUCCESS);
+    std::thread([mutex] { EXPECT_EQ(WaitForSingleObject(mutex, INFINITE), WAIT_OBJECT_0); }).join();
+    EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_ABANDONED);
+    EXPECT_EQ(WaitElsewhere(mutex), WAIT_TIMEOUT) << "the waiter owns it now";
+    EXPECT_TRUE(ReleaseMutex(mutex));
+
+    EXPECT_EQ(RunRole("die-holding", "Global\\dead").exitCode, 128 + SIGKILL);
+    EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_ABANDONED);
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    CloseHandle(mutex);
+    // Killed while it alone held the name: nothing of it remains.
+    EXPECT_EQ(RunRole("die-holding", "Global\\dead").exitCode, 128 + SIGKILL);
+    EXPECT_EQ(RunRole("probe", "Global\\dead").out, "F2 F2 0");
+}
+
+TEST_F(MutexTest, TwoProcessesNeverLoseAnUpdate)
+{
+    constexpr int kRounds = 2000;
+    const std::string counter = Path("counter");
+    for (const bool reopen : {false, true}) {
+        testkit::WriteFile(counter, std::string(sizeof(long), '\0'));
+        auto mine = std::async(std::launch::async, synctest::CountUnderMutex, "Global\\counter",
+                               counter, kRounds, reopen);
+        EXPECT_EQ(RunRole(reopen ? "count-reopen" : "count", "Global\\counter", counter, kRounds)
+                      .exitCode,
+                  0);
+        EXPECT_TRUE(mine.get());
+        long value = 0;
+        std::memcpy(&value, testkit::ReadFile(counter).data(), sizeof value);
+        EXPECT_EQ(value, 2 * kRounds) << reopen;
+    }
+}
+
+}  // namespace
