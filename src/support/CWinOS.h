@@ -10,6 +10,10 @@ public:
     static bool IsWow64();
 };
 
+// The file name of the process's main program (winlogon.exe), read into a
+// buffer of nCapacity characters; false when it cannot be read.
+bool GetMainModuleBaseName(WString& sName, DWORD nCapacity);
+
 // True inside a remote-desktop session; asked afresh on every call.
 bool IsRemoteSession();
 
