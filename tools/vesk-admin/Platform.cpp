@@ -1,0 +1,71 @@
+#include "Platform.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "Text.h"
+
+namespace vadmin {
+namespace {
+
+void _WriteBytes(FILE* pStream, const std::u16string& sText)
+{
+    const std::string sUtf8 = ToUtf8(sText);
+    std::fwrite(sUtf8.data(), 1, sUtf8.size(), pStream);
+    std::fflush(pStream);
+}
+
+#ifdef _WIN32
+
+// Console windows show UTF-16 faithfully whatever the code page; redirected
+// output stays UTF-8 like on POSIX.
+void _Write(DWORD nWhich, FILE* pStream, const std::u16string& sText)
+{
+    const HANDLE hStream = GetStdHandle(nWhich);
+    DWORD nMode = 0;
+    if (hStream == INVALID_HANDLE_VALUE || !GetConsoleMode(hStream, &nMode))
+        return _WriteBytes(pStream, sText);
+    const WString sWide = ToWide(sText);
+    DWORD nDone = 0;
+    WriteConsoleW(hStream, sWide.c_str(), static_cast<DWORD>(sWide.size()), &nDone, nullptr);
+}
+
+}  // namespace
+
+void WriteOut(const std::u16string& sText) { _Write(STD_OUTPUT_HANDLE, stdout, sText); }
+
+void WriteErr(const std::u16string& sText) { _Write(STD_ERROR_HANDLE, stderr, sText); }
+
+#else
+
+}  // namespace
+
+void WriteOut(const std::u16string& sText) { _WriteBytes(stdout, sText); }
+
+void WriteErr(const std::u16string& sText) { _WriteBytes(stderr, sText); }
+
+#endif
+
+}  // namespace vadmin
+
+#ifdef _WIN32
+
+extern "C" int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(vadmin::FromWide(WString(argv[i])));
+    return vadmin::Run(args);
+}
+
+#else
+
+int main(int argc, char** argv)
+{
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(vadmin::FromUtf8(argv[i]));
+    return vadmin::Run(args);
+}
+
+#endif
