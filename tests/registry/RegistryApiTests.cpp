@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "common/TestMachine.h"
-#include "pal/base/handles.h"
 #include "pal/base/settings.h"
 #include "pal/registry/registry.h"
 #include "pal/text/text.h"
@@ -15,13 +14,13 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::u16string>;
 
+// Little-endian host: the bytes of a UTF-16 string are its stored form.
 Bytes Utf16z(std::u16string_view text)
 {
-    Bytes bytes;
-    for (const char16_t c : text)
-        bytes.insert(bytes.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
-    bytes.insert(bytes.end(), {0, 0});
-    return bytes;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    Bytes data(bytes, bytes + 2 * text.size());
+    data.insert(data.end(), {0, 0});
+    return data;
 }
 
 LSTATUS EnumKey(HKEY key, DWORD index, WCHAR* name, DWORD& length)
@@ -35,76 +34,58 @@ LSTATUS EnumValue(HKEY key, DWORD index, WCHAR* name, DWORD& length, BYTE* data 
     return RegEnumValueW(key, index, name, &length, nullptr, type, data, size);
 }
 
+// Handles are left open: each test has a machine of its own.
+LSTATUS CreateEx(HKEY parent, LPCWSTR path, REGSAM access, HKEY& key, DWORD* disposition = nullptr)
+{
+    return RegCreateKeyExW(parent, path, 0, nullptr, 0, access, nullptr, &key, disposition);
+}
+
+HKEY Create(HKEY parent, LPCWSTR path)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, CreateEx(parent, path, KEY_ALL_ACCESS, key));
+    return key;
+}
+
+LSTATUS Open(HKEY parent, LPCWSTR path, REGSAM access, HKEY& key)
+{
+    return RegOpenKeyExW(parent, path, 0, access, &key);
+}
+
+void Set(HKEY key, LPCWSTR name, DWORD type, const Bytes& data)
+{
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())));
+}
+
+Bytes Get(HKEY key, LPCWSTR name, DWORD* type = nullptr)
+{
+    DWORD size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, name, nullptr, type, nullptr, &size));
+    Bytes data(size);
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, name, nullptr, nullptr, data.data(), &size));
+    return data;
+}
+
+// Names of the subkeys, or of the values, in enumeration order.
+Names List(HKEY key, bool subkeys)
+{
+    Names names;
+    WCHAR name[256];
+    for (DWORD i = 0, length = 256;; ++i, length = 256) {
+        const LSTATUS status =
+            subkeys ? EnumKey(key, i, name, length) : EnumValue(key, i, name, length);
+        if (status != ERROR_SUCCESS) {
+            EXPECT_EQ(ERROR_NO_MORE_ITEMS, status);
+            return names;
+        }
+        names.emplace_back(name, length);
+    }
+}
+
 class RegistryApi : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        for (HKEY key : m_vOpen)
-            RegCloseKey(key);
-    }
-
-    LSTATUS CreateEx(HKEY parent, LPCWSTR path, REGSAM access, HKEY& key,
-                     DWORD* disposition = nullptr)
-    {
-        key = nullptr;
-        const LSTATUS status =
-            RegCreateKeyExW(parent, path, 0, nullptr, 0, access, nullptr, &key, disposition);
-        if (status == ERROR_SUCCESS)
-            m_vOpen.push_back(key);
-        return status;
-    }
-
-    HKEY Create(HKEY parent, LPCWSTR path)
-    {
-        HKEY key = nullptr;
-        EXPECT_EQ(ERROR_SUCCESS, CreateEx(parent, path, KEY_ALL_ACCESS, key));
-        return key;
-    }
-
-    LSTATUS Open(HKEY parent, LPCWSTR path, REGSAM access, HKEY& key)
-    {
-        key = nullptr;
-        const LSTATUS status = RegOpenKeyExW(parent, path, 0, access, &key);
-        if (status == ERROR_SUCCESS)
-            m_vOpen.push_back(key);
-        return status;
-    }
-
-    void Set(HKEY key, LPCWSTR name, DWORD type, const Bytes& data)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, data.data(),
-                                                static_cast<DWORD>(data.size())));
-    }
-
-    Bytes Get(HKEY key, LPCWSTR name, DWORD* type = nullptr)
-    {
-        DWORD size = 0;
-        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, name, nullptr, type, nullptr, &size));
-        Bytes data(size);
-        EXPECT_EQ(ERROR_SUCCESS,
-                  RegQueryValueExW(key, name, nullptr, nullptr, data.data(), &size));
-        return data;
-    }
-
-    // Names of the subkeys, or of the values, in enumeration order.
-    Names List(HKEY key, bool subkeys)
-    {
-        Names names;
-        WCHAR name[256];
-        DWORD length = 256;
-        for (DWORD i = 0;; ++i, length = 256) {
-            const LSTATUS status =
-                subkeys ? EnumKey(key, i, name, length) : EnumValue(key, i, name, length);
-            if (status != ERROR_SUCCESS) {
-                EXPECT_EQ(ERROR_NO_MORE_ITEMS, status);
-                return names;
-            }
-            names.emplace_back(name, length);
-        }
-    }
-
     testkit::CScratchMachine m_machine;
-    std::vector<HKEY> m_vOpen;
 };
 
 TEST_F(RegistryApi, EveryTypeRoundTripsByteExactThroughTheFile)
@@ -118,12 +99,10 @@ TEST_F(RegistryApi, EveryTypeRoundTripsByteExactThroughTheFile)
         Bytes data;
     } cases[] = {
         {u"sz", REG_SZ, Utf16z(u"text \"with\" \\ escapes")},
-        {u"sz unterminated", REG_SZ, {0x41, 0x00}},
         {u"sz odd", REG_SZ, {0x41, 0x00, 0x42}},
         {u"expand", REG_EXPAND_SZ, Utf16z(u"%TEMP%\\x")},
         {u"multi", REG_MULTI_SZ, {0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0}},
         {u"dword", REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
-        {u"big endian", REG_DWORD_BIG_ENDIAN, {0x12, 0x34, 0x56, 0x78}},
         {u"qword", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
         {u"binary", REG_BINARY, large},
         {u"odd type", 0x7FFF0001, {9, 8, 7}},
@@ -180,114 +159,69 @@ TEST_F(RegistryApi, QueryFollowsTheWin32SizeRules)
     }
     EXPECT_EQ(0, std::memcmp(buffer, data.data(), 8));
     EXPECT_EQ(0xCC, buffer[8]) << "no terminator is invented";
-
-    DWORD size = 5;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"x", nullptr, nullptr, buffer, &size));
-    EXPECT_EQ(5u, size);
 }
 
-TEST_F(RegistryApi, NamesIgnoreCaseAndKeepTheirFirstSpelling)
-{
-    HKEY key = Create(HKEY_CURRENT_USER, u"Software\\MixedCase");
-    Set(key, nullptr, REG_DWORD, {1, 0, 0, 0});
-    Set(key, u"", REG_DWORD, {2, 0, 0, 0});  // the same default value
-    Set(key, u"Value\x00E9", REG_BINARY, {1});
-    Set(key, u"VALUE\x00C9", REG_BINARY, {2});
-    EXPECT_EQ((Bytes{2, 0, 0, 0}), Get(key, nullptr));
-    EXPECT_EQ((Bytes{2}), Get(key, u"value\x00E9"));
-    EXPECT_EQ((Names{u"", u"Value\x00E9"}), List(key, false));
-
-    HKEY parent = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"SOFTWARE\\mixedcase", KEY_READ, key));
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"software", KEY_READ, parent));
-    EXPECT_EQ((Names{u"MixedCase"}), List(parent, true));
-}
-
-TEST_F(RegistryApi, OpenAndCreateResolvePaths)
+TEST_F(RegistryApi, MissingKeysAndValuesAndPathRules)
 {
     HKEY key = nullptr;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, Open(HKEY_CURRENT_USER, u"Software\\Nothing", KEY_READ, key));
     EXPECT_EQ(nullptr, key);
-    EXPECT_EQ(ERROR_INVALID_PARAMETER,
-              RegOpenKeyExW(HKEY_CURRENT_USER, u"Software", 0, KEY_READ, nullptr));
-    EXPECT_EQ(ERROR_BADKEY, RegCreateKeyExW(HKEY_CURRENT_USER, u"x", 0, nullptr, 0, KEY_READ,
-                                            nullptr, nullptr, nullptr));
-    for (LPCWSTR bad : {u"\\Software", u"\\"}) {
-        EXPECT_EQ(ERROR_BAD_PATHNAME, Open(HKEY_CURRENT_USER, bad, KEY_READ, key));
-        EXPECT_EQ(ERROR_BAD_PATHNAME, CreateEx(HKEY_CURRENT_USER, bad, KEY_READ, key));
-    }
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, CreateEx(HKEY_CURRENT_USER, u"a\nb", KEY_READ, key))
+        << "a line break cannot be stored in the hive text";
 
     DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS,
-              CreateEx(HKEY_CURRENT_USER, u"Software\\a\\b\\c\\\\", KEY_READ, key, &disposition));
+              CreateEx(HKEY_CURRENT_USER, u"Software\\a\\b\\c\\\\", KEY_ALL_ACCESS, key, &disposition));
     EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+    HKEY same = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
-              CreateEx(HKEY_CURRENT_USER, u"software\\A\\B\\C", KEY_READ, key, &disposition));
+              CreateEx(HKEY_CURRENT_USER, u"software\\A\\B\\C", KEY_READ, same, &disposition));
     EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
     HKEY middle = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"Software\\a\\b", KEY_READ, middle));
-    EXPECT_EQ(ERROR_SUCCESS, Open(middle, u"c", KEY_READ, key));
+    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"SOFTWARE\\A", KEY_READ, middle));
+    EXPECT_EQ((Names{u"b"}), List(middle, true)) << "the first spelling is kept";
+    // An empty sub-key names the key itself; a root answers with itself.
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &same));
+    EXPECT_EQ(HKEY_CURRENT_USER, same);
+    ASSERT_EQ(ERROR_SUCCESS, Open(middle, u"", KEY_READ, same));
+    EXPECT_EQ((Names{u"b"}), List(same, true));
 
-    // An empty sub-key names the key itself: a root answers with itself.
-    for (LPCWSTR same : {static_cast<LPCWSTR>(nullptr), u""}) {
-        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, same, 0, KEY_READ, &key));
-        EXPECT_EQ(HKEY_CURRENT_USER, key);
-        EXPECT_EQ(ERROR_SUCCESS, Open(middle, same, KEY_READ, key));
-        EXPECT_NE(middle, key);
-        EXPECT_EQ((Names{u"c"}), List(key, true));
-    }
+    // Value names ignore case, beyond ASCII too.
+    Set(key, nullptr, REG_DWORD, {1, 0, 0, 0});
+    Set(key, u"", REG_DWORD, {2, 0, 0, 0});
+    Set(key, u"Value\x00E9", REG_BINARY, {1});
+    Set(key, u"VALUE\x00C9", REG_BINARY, {2});
+    EXPECT_EQ((Bytes{2}), Get(key, u"value\x00E9"));
+    EXPECT_EQ((Names{u"", u"Value\x00E9"}), List(key, false));
+
+    BYTE buffer[4];
+    DWORD size = 4;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"x", nullptr, nullptr, buffer, &size));
+    EXPECT_EQ(4u, size);
+    Set(key, u"v", REG_BINARY, {});
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, u"V"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key, u"v"));
 }
 
-TEST_F(RegistryApi, HandlesFailTheWin32Way)
+TEST_F(RegistryApi, StaleHandlesAndMissingRightsAreRefused)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\h", 0, nullptr, 0,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\acl", 0, nullptr, 0,
                                              KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    Set(key, u"v", REG_BINARY, {1});
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(key));
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(nullptr));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExW(key, u"", nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExW(nullptr, u"", 0, KEY_READ, &key));
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS})
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(root));
 
-    // A handle of another kind is neither used nor closed as a key.
-    struct COther : pal::CKernelObject {};
-    const HANDLE other = pal::InsertHandle(std::make_shared<COther>());
-    EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(static_cast<HKEY>(other)));
-    EXPECT_TRUE(pal::RemoveHandle(other));
-}
-
-TEST_F(RegistryApi, AccessRightsOfTheHandleAreEnforced)
-{
-    Set(Create(HKEY_CURRENT_USER, u"Software\\acl"), u"v", REG_BINARY, {1});
-    const BYTE one = 1;
-    WCHAR name[16];
-    DWORD length = 16;
-    HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"Software\\acl", KEY_SET_VALUE, key));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExW(key, u"v", nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, EnumValue(key, 0, name, length));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, EnumKey(key, 0, name, length));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"w", 0, REG_BINARY, &one, 1));
-
+    Set(key, u"w", REG_BINARY, {1});
     ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"Software\\acl", KEY_READ, key));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExW(key, u"v", 0, REG_BINARY, &one, 1));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueW(key, u"v"));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(key, u""));
-
-    ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"Software\\acl", GENERIC_READ, key));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExW(key, u"v", 0, REG_BINARY, nullptr, 0));
     EXPECT_EQ((Bytes{1}), Get(key, u"v"));
-}
-
-TEST_F(RegistryApi, SetAndDeleteValues)
-{
-    HKEY key = Create(HKEY_CURRENT_USER, u"Software\\values");
-    EXPECT_EQ(998 /* ERROR_NOACCESS */, RegSetValueExW(key, u"v", 0, REG_BINARY, nullptr, 4));
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, u"v", 0, REG_BINARY, nullptr, 0));
-    EXPECT_TRUE(Get(key, u"v").empty());
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, u"V"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key, u"v"));
 }
 
 TEST_F(RegistryApi, EnumerationOrder)
@@ -297,12 +231,11 @@ TEST_F(RegistryApi, EnumerationOrder)
         Create(key, name);
     EXPECT_EQ((Names{u"a", u"Ab", u"b", u"B2", u"C", u"_x", u"\x00E9t\x00E9"}), List(key, true));
 
-    Set(key, u"zeta", REG_BINARY, {1});
-    Set(key, u"alpha", REG_BINARY, {1});
-    Set(key, u"mid", REG_BINARY, {1});
-    Set(key, u"ZETA", REG_BINARY, {2});  // overwriting keeps the place
+    // Values keep the order they were added in; overwriting keeps the place.
+    for (LPCWSTR name : {u"zeta", u"alpha", u"mid", u"ZETA"})
+        Set(key, name, REG_BINARY, {1});
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, u"alpha"));
-    Set(key, u"alpha", REG_BINARY, {1});  // re-added at the end
+    Set(key, u"alpha", REG_BINARY, {1});
     EXPECT_EQ((Names{u"zeta", u"mid", u"alpha"}), List(key, false));
 }
 
@@ -316,32 +249,23 @@ TEST_F(RegistryApi, EnumerationBufferRules)
     DWORD length = 2;  // "Ab" needs 3 with its terminator
     std::fill(std::begin(name), std::end(name), u'x');
     EXPECT_EQ(ERROR_MORE_DATA, EnumKey(key, 0, name, length));
-    EXPECT_EQ(2u, length);
     EXPECT_EQ(u'x', name[0]);
     length = 3;
-    WCHAR keyClass[4] = u"xyz";
-    DWORD classLength = 4;
-    FILETIME written{1, 1};
-    EXPECT_EQ(ERROR_SUCCESS,
-              RegEnumKeyExW(key, 0, name, &length, nullptr, keyClass, &classLength, &written));
+    EXPECT_EQ(ERROR_SUCCESS, EnumKey(key, 0, name, length));
     EXPECT_EQ(u"Ab", std::u16string(name, length));
-    EXPECT_EQ(0u, classLength + keyClass[0] + written.dwLowDateTime);
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, EnumKey(key, 1, name, length));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER,
-              RegEnumKeyExW(key, 0, name, nullptr, nullptr, nullptr, nullptr, nullptr));
 
     // A short name leaves name and data alone but reports the data size; a
     // short data buffer still receives the name.
     const struct {
         DWORD length, size;
         LSTATUS status;
-        DWORD lengthAfter;
         char16_t nameStart;
         BYTE dataStart;
     } cases[] = {
-        {4, 32, ERROR_MORE_DATA, 4, u'x', 0xCC},
-        {8, 13, ERROR_MORE_DATA, 4, u'z', 0xCC},
-        {5, 14, ERROR_SUCCESS, 4, u'z', 'f'},
+        {4, 32, ERROR_MORE_DATA, u'x', 0xCC},
+        {8, 13, ERROR_MORE_DATA, u'z', 0xCC},
+        {5, 14, ERROR_SUCCESS, u'z', 'f'},
     };
     for (const auto& c : cases) {
         std::fill(std::begin(name), std::end(name), u'x');
@@ -350,14 +274,13 @@ TEST_F(RegistryApi, EnumerationBufferRules)
         DWORD size = c.size;
         DWORD type = 0;
         EXPECT_EQ(c.status, EnumValue(key, 0, name, length, data, &size, &type));
-        EXPECT_EQ(c.lengthAfter, length);
+        EXPECT_EQ(4u, length);
         EXPECT_EQ(14u, size);
         EXPECT_EQ(REG_SZ, type);
         EXPECT_EQ(c.nameStart, name[0]);
         EXPECT_EQ(c.dataStart, data[0]);
     }
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, EnumValue(key, 1, name, length));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, EnumValue(key, 0, nullptr, length));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, EnumValue(key, 0, name, length, data, nullptr));
 }
 
@@ -367,34 +290,18 @@ TEST_F(RegistryApi, DeleteKeyOnlyWithoutSubkeys)
     HKEY leaf = Create(parent, u"branch\\leaf");
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(parent, u"branch"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyW(parent, u"nothing"));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyW(parent, nullptr));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(HKEY_CURRENT_USER, u""));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(parent, u"BRANCH\\Leaf"));
 
-    // The open handle now names a deleted key.
+    // A handle still open names a deleted key.
     const BYTE one = 1;
-    WCHAR name[8];
-    DWORD length = 8;
     HKEY child = nullptr;
-    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExW(leaf, u"", nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(leaf, u"v", 0, REG_BINARY, &one, 1));
-    EXPECT_EQ(ERROR_KEY_DELETED, EnumKey(leaf, 0, name, length));
     EXPECT_EQ(ERROR_KEY_DELETED, CreateEx(leaf, u"x", KEY_ALL_ACCESS, child));
-    EXPECT_EQ(ERROR_KEY_DELETED, Open(leaf, u"", KEY_READ, child));
 
     ASSERT_EQ(ERROR_SUCCESS, Open(parent, u"branch", KEY_ALL_ACCESS, child));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(child, u""));
     EXPECT_EQ(Names{}, List(parent, true));
-}
-
-TEST_F(RegistryApi, KeysThatCannotBeStoredAreRefused)
-{
-    HKEY key = nullptr;
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, CreateEx(HKEY_CURRENT_USER, u"a\nb", KEY_READ, key));
-    std::u16string deep = u"Software";
-    for (int i = 0; i < 600; ++i)
-        deep += u"\\k";
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, CreateEx(HKEY_CURRENT_USER, deep.c_str(), KEY_READ, key));
 }
 
 }  // namespace

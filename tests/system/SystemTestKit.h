@@ -1,23 +1,13 @@
-// Helpers shared by the system, modules and terminal-services tests.
+// Helpers shared by the system, modules and exception tests.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "common/TestMachine.h"
 #include "pal/windows.h"
 
 namespace systest {
-
-// A child started with this variable plays a role of ChildRoles.cpp instead
-// of running the tests.
-constexpr const char* kRoleVariable = "SYSTEM_TESTS_ROLE";
-constexpr const char* kRoleArgument = "SYSTEM_TESTS_ARGUMENT";
-
-inline std::string Narrow(const WCHAR* text) { return pal::ToUtf8(text); }
-inline std::u16string Wide(const std::string& text) { return pal::FromUtf8(text); }
 
 // Through void(*)(), which -Wcast-function-type lets pass.
 template <class F>
@@ -26,8 +16,7 @@ F FunctionCast(FARPROC address)
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(address));
 }
 
-// Every setting these tests read starts at its default, whatever the
-// environment of the test run says.
+// Every setting starts at its default, whatever the environment of the run says.
 class CMachineTest : public ::testing::Test {
 protected:
     CMachineTest()
@@ -39,14 +28,5 @@ protected:
 
     testkit::CScratchMachine m_oMachine;
 };
-
-inline testkit::ProcessResult RunRole(const std::string& role, const std::string& argument,
-                                      std::vector<std::pair<std::string, std::string>> env = {},
-                                      const std::string& program = testkit::SelfPath())
-{
-    env.emplace_back(kRoleVariable, role);
-    env.emplace_back(kRoleArgument, argument);
-    return testkit::RunProcess({program}, env);
-}
 
 }  // namespace systest

@@ -11,11 +11,6 @@ namespace {
 
 using regtool::Reg;
 
-struct BadCase {
-    std::vector<std::string> args;
-    std::string error;  // the whole line, without its line end
-};
-
 const char* const kKey = "HKCU\\Software\\bad";
 
 std::vector<std::string> AddData(const char* type, const char* data)
@@ -28,35 +23,30 @@ std::string NotDword(const std::string& text)
     return "ERROR: '" + text + "' is not a REG_DWORD (decimal or 0x hex, at most 0xffffffff).";
 }
 
-const std::vector<BadCase>& Cases()
+TEST(RegToolBadInput, OneLineOnStandardErrorExitOneAndNothingWritten)
 {
-    static const std::string kNotFound = "ERROR: The system was unable to find the specified "
-                                         "registry key or value.";
-    static const std::string kRoot = "' (use HKLM or HKCU).";
-    static const std::vector<BadCase> cases = {
+    std::string notFound = regtool::kNotFound;
+    notFound.pop_back();  // the line end
+    const struct {
+        std::vector<std::string> args;
+        std::string error;  // the whole line, without its line end
+    } cases[] = {
         {{}, "ERROR: missing command; 'vesk-reg /?' shows the usage."},
         {{"frob", kKey}, "ERROR: unknown command 'frob'; 'vesk-reg /?' shows the usage."},
         {{"query"}, "ERROR: missing key name."},
-        {{"import"}, "ERROR: missing file name."},
         {{"export", kKey}, "ERROR: missing file name."},
         {{"query", kKey, "extra"}, "ERROR: unexpected argument 'extra'."},
-        {{"query", kKey, "/x"}, "ERROR: unknown option '/x' for QUERY."},
         {{"query", kKey, "/f"}, "ERROR: unknown option '/f' for QUERY."},
         {{"add", kKey, "/v"}, "ERROR: option '/v' needs a value."},
         {{"add", kKey, "/v", "a", "/V", "b"}, "ERROR: option '/V' is given twice."},
         {{"query", kKey, "/v", "a", "/ve"}, "ERROR: options /v, /ve and /va exclude each other."},
-        {{"query", kKey, "/reg:32", "/reg:64"},
-         "ERROR: options /reg:32 and /reg:64 exclude each other."},
-        {{"query", "HKXX\\a"}, "ERROR: unknown root key 'HKXX" + kRoot},
-        {{"add", "HKEY_USERS\\a"}, "ERROR: unknown root key 'HKEY_USERS" + kRoot},
+        {{"query", kKey, "/reg:32", "/reg:64"}, "ERROR: options /reg:32 and /reg:64 exclude each other."},
+        {{"query", "HKXX\\a"}, "ERROR: unknown root key 'HKXX' (use HKLM or HKCU)."},
         {{"add", "HKCU\\a\\\\b"},
          "ERROR: invalid key name 'HKCU\\a\\\\b': empty name between backslashes."},
-        {{"query", "HKCU\\Software\\absent"}, kNotFound},
-        {{"query", kKey, "/v", "absent"}, kNotFound},
-        {{"delete", kKey, "/v", "absent"}, kNotFound},
-        {{"delete", "HKCU\\Software\\absent", "/f"}, kNotFound},
+        {{"query", kKey, "/v", "absent"}, notFound},
+        {{"export", "HKCU\\Software\\absent", "out.reg"}, notFound},
         {{"delete", "HKCU\\", "/f"}, "ERROR: a root key cannot be deleted."},
-        {{"export", "HKCU\\Software\\absent", "out.reg"}, kNotFound},
         {{"import", "/nonexistent/in.reg"}, "ERROR: cannot read the file '/nonexistent/in.reg'."},
         {AddData("REG_FOO", ""),
          "ERROR: unknown type 'REG_FOO' (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, "
@@ -64,15 +54,11 @@ const std::vector<BadCase>& Cases()
         {AddData("REG_DWORD", "4294967296"), NotDword("4294967296")},
         {AddData("REG_DWORD", "0x100000000"), NotDword("0x100000000")},
         {AddData("REG_DWORD", "-1"), NotDword("-1")},
-        {AddData("REG_DWORD", "12abc"), NotDword("12abc")},
-        {AddData("REG_DWORD", "0x"), NotDword("0x")},
         {AddData("REG_DWORD", " 1"), NotDword(" 1")},
-        {AddData("REG_DWORD", ""), NotDword("")},
         {AddData("REG_QWORD", "18446744073709551616"),
          "ERROR: '18446744073709551616' is not a REG_QWORD (decimal or 0x hex, at most "
          "0xffffffffffffffff)."},
-        {AddData("REG_BINARY", "ABC"),
-         "ERROR: REG_BINARY data needs an even number of hex digits."},
+        {AddData("REG_BINARY", "ABC"), "ERROR: REG_BINARY data needs an even number of hex digits."},
         {AddData("REG_BINARY", "0G"),
          "ERROR: REG_BINARY data '0G' holds a character that is not a hex digit."},
         {AddData("REG_MULTI_SZ", "a\\0\\0b"),
@@ -81,15 +67,13 @@ const std::vector<BadCase>& Cases()
          "ERROR: the separator of /s must be one character."},
         {{"add", kKey, "/v", "a", "/s", ",", "/d", "a"},
          "ERROR: option /s applies only to REG_MULTI_SZ."},
+        {{"add", "HKCU\\Software\\bad\\new", "/t", "REG_NONE", "/d", "1"},
+         "ERROR: REG_NONE data needs an even number of hex digits."},
     };
-    return cases;
-}
-
-TEST(RegToolBadInput, OneLineOnStandardErrorAndExitOne)
-{
     testkit::CScratchMachine machine;
     ASSERT_EQ(0, Reg({"add", kKey, "/v", "present", "/d", "x"}).exitCode);
-    for (const BadCase& c : Cases()) {
+    const std::string before = Reg({"query", kKey, "/s"}).out;
+    for (const auto& c : cases) {
         std::string command;
         for (const std::string& arg : c.args)
             command += arg + ' ';
@@ -99,16 +83,52 @@ TEST(RegToolBadInput, OneLineOnStandardErrorAndExitOne)
         EXPECT_EQ(c.error + "\n", result.err);
         EXPECT_EQ("", result.out);
     }
+    // Data is checked before the key is created: a failed add leaves no trace.
+    EXPECT_EQ(before, Reg({"query", kKey, "/s"}).out);
 }
 
-// Data is checked before the key is created: a failed add leaves no trace.
-TEST(RegToolBadInput, RejectedAddChangesNothing)
+std::string Utf16le(const std::string& ascii)
 {
+    std::string out("\xFF\xFE", 2);
+    for (const char c : ascii)
+        out += std::string(1, c) + '\0';
+    return out;
+}
+
+// A bad .reg file is refused as a whole, with its name and the bad line.
+TEST(RegToolBadInput, MalformedImportNamesFileAndLineAndAppliesNothing)
+{
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    const std::string good = header + "[HKEY_CURRENT_USER\\Software\\imp-bad]\n\"first\"=\"1\"\n";
+    const struct {
+        std::string text;
+        size_t line;
+        std::string message;  // after "FILE:LINE: "; empty: the parser's own words
+    } cases[] = {
+        {"REGEDIT9\n" + good, 1, ""},
+        {good + "\n[HKEY_CURRENT_USER\\Software\n", 6, ""},
+        {Utf16le(good + "\"bad\"=\"open\n"), 5, ""},
+        {good + "\n[HKEY_CLASSES_ROOT\\x]\n", 6,
+         "unknown root key 'HKEY_CLASSES_ROOT' (use HKLM or HKCU)."},
+        {good + "\n[-HKEY_CURRENT_USER]\n", 6, "a root key cannot be deleted."},
+    };
     testkit::CScratchMachine machine;
-    const std::string key = "HKCU\\Software\\untouched";
-    EXPECT_EQ(1, Reg({"add", key, "/v", "a", "/t", "REG_DWORD", "/d", "junk"}).exitCode);
-    EXPECT_EQ(1, Reg({"add", key, "/t", "REG_NONE", "/d", "1"}).exitCode);
-    EXPECT_EQ(regtool::kNotFound, Reg({"query", key}).err);
+    const std::string file = machine.Path("bad.reg");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        testkit::WriteFile(file, c.text);
+        const auto result = Reg({"import", file});
+        EXPECT_EQ(1, result.exitCode);
+        const std::string place = file + ":" + std::to_string(c.line) + ": ";
+        ASSERT_EQ(0u, result.err.rfind(place, 0)) << result.err;
+        const std::string message = result.err.substr(place.size());
+        ASSERT_FALSE(message.empty());
+        EXPECT_EQ(message.find('\n'), message.size() - 1) << "one line only";
+        if (!c.message.empty()) {
+            EXPECT_EQ(c.message + "\n", message);
+        }
+        EXPECT_EQ(1, Reg({"query", "HKCU\\Software\\imp-bad"}).exitCode);
+    }
 }
 
 }  // namespace
