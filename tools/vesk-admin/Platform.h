@@ -1,16 +1,15 @@
-// The console and the entry point: the only place where the tool knows which
-// platform it runs on.
+// The console, under this tool's names; the program behind the entry point.
 #pragma once
 #include <string>
 #include <vector>
 
+#include "Console.h"
+
 namespace vadmin {
 
-void WriteOut(const std::u16string& sText);
-void WriteErr(const std::u16string& sText);
+using vtool::WriteErr;
+using vtool::WriteOut;
 
-// The whole program after the entry point has converted the arguments;
-// returns the exit status.
 int Run(const std::vector<std::u16string>& args);
 
 }  // namespace vadmin

@@ -1,21 +1,13 @@
-// Text of the tool: UTF-16 inside, UTF-8 at the process boundary and WCHAR
-// (wchar_t or char16_t, 16 bits either way) at the library's interfaces.
+// The tools' text conversions, under this tool's names.
 #pragma once
-#include <cstdint>
-#include <string>
-
-#include "support/Win32.h"
+#include "ToolText.h"
 
 namespace vadmin {
-
-std::string ToUtf8(const std::u16string& sText);
-// Invalid UTF-8 becomes U+FFFD rather than failing the run.
-std::u16string FromUtf8(const std::string& sText);
-
-WString ToWide(const std::u16string& sText);
-std::u16string FromWide(const WString& sText);
-
-std::u16string Decimal(uint64_t nValue);
-bool EqualsNoCase(const std::u16string& sA, const std::u16string& sB);
-
+using vtool::Decimal;
+using vtool::EqualsNoCase;
+using vtool::FromUtf8;
+using vtool::FromWide;
+using vtool::ToUpperAscii;
+using vtool::ToUtf8;
+using vtool::ToWide;
 }  // namespace vadmin

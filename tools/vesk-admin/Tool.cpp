@@ -85,3 +85,5 @@ int Run(const std::vector<std::u16string>& args)
 }
 
 }  // namespace vadmin
+
+int vtool::RunTool(const std::vector<std::u16string>& args) { return vadmin::Run(args); }

@@ -1,4 +1,4 @@
-// The only file of the tool that knows which platform it runs on.
+// The tool's own platform differences: files by name and view-aware deletes.
 #include "Platform.h"
 
 #include <cstdio>
@@ -17,22 +17,6 @@ using CFile = std::unique_ptr<FILE, CFileCloser>;
 
 #ifdef _WIN32
 
-// A console takes UTF-16 as is; a pipe or a file gets UTF-8.
-void _Write(DWORD nStdHandle, FILE* pStream, const std::u16string& text)
-{
-    const HANDLE hOut = GetStdHandle(nStdHandle);
-    DWORD nMode = 0;
-    if (hOut != INVALID_HANDLE_VALUE && GetConsoleMode(hOut, &nMode)) {
-        const WString sWide = ToWide(text);
-        DWORD nWritten = 0;
-        WriteConsoleW(hOut, sWide.data(), static_cast<DWORD>(sWide.size()), &nWritten, nullptr);
-        return;
-    }
-    const std::string sBytes = ToUtf8(text);
-    std::fwrite(sBytes.data(), 1, sBytes.size(), pStream);
-    std::fflush(pStream);
-}
-
 CFile _Open(const std::u16string& path, const wchar_t* pszMode)
 {
     return CFile(_wfopen(ToWide(path).c_str(), pszMode));
@@ -42,13 +26,6 @@ const wchar_t* const kReadMode = L"rb";
 const wchar_t* const kWriteMode = L"wb";
 
 #else
-
-void _Write(FILE* pStream, const std::u16string& text)
-{
-    const std::string sBytes = ToUtf8(text);
-    std::fwrite(sBytes.data(), 1, sBytes.size(), pStream);
-    std::fflush(pStream);
-}
 
 CFile _Open(const std::u16string& path, const char* pszMode)
 {
@@ -64,16 +41,6 @@ const char* const kWriteMode = "wb";
 
 #ifdef _WIN32
 
-void WriteOut(const std::u16string& text)
-{
-    _Write(STD_OUTPUT_HANDLE, stdout, text);
-}
-
-void WriteErr(const std::u16string& text)
-{
-    _Write(STD_ERROR_HANDLE, stderr, text);
-}
-
 LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM nView)
 {
     using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
@@ -87,16 +54,6 @@ LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM nView)
 }
 
 #else
-
-void WriteOut(const std::u16string& text)
-{
-    _Write(stdout, text);
-}
-
-void WriteErr(const std::u16string& text)
-{
-    _Write(stderr, text);
-}
 
 LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM /*nView*/)
 {
@@ -130,24 +87,3 @@ bool WriteWholeFile(const std::u16string& path, const std::string& bytes)
 
 }  // namespace vreg
 
-#ifdef _WIN32
-
-extern "C" int wmain(int argc, wchar_t** argv)
-{
-    std::vector<std::u16string> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i], argv[i] + std::wcslen(argv[i]));
-    return vreg::Run(args);
-}
-
-#else
-
-int main(int argc, char** argv)
-{
-    std::vector<std::u16string> args;
-    for (int i = 1; i < argc; ++i)
-        args.push_back(vreg::FromUtf8(argv[i]));
-    return vreg::Run(args);
-}
-
-#endif

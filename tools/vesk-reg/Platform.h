@@ -1,15 +1,17 @@
-// What differs between Windows and POSIX for the tool: the console, files by
-// name and deleting a key in a chosen registry view. Everything else is shared.
+// What differs between Windows and POSIX for the tool besides the console:
+// files by name and deleting a key in a chosen registry view.
 #pragma once
 #include <string>
 #include <vector>
 
+#include "Console.h"
+#include "Console.h"
 #include "support/Win32.h"
 
 namespace vreg {
 
-void WriteOut(const std::u16string& text);
-void WriteErr(const std::u16string& text);
+using vtool::WriteErr;
+using vtool::WriteOut;
 
 // The whole file; false when it cannot be read.
 bool ReadWholeFile(const std::u16string& path, std::string& bytes);

@@ -47,3 +47,5 @@ int Run(const std::vector<std::u16string>& args)
 }
 
 }  // namespace vreg
+
+int vtool::RunTool(const std::vector<std::u16string>& args) { return vreg::Run(args); }

@@ -1,8 +1,8 @@
-#include "Text.h"
+#include "ToolText.h"
 
 #include "unicode/Utf.h"
 
-namespace vadmin {
+namespace vtool {
 
 std::string ToUtf8(const std::u16string& sText) { return unicode::ToUtf8(sText); }
 
@@ -11,6 +11,11 @@ std::u16string FromUtf8(const std::string& sText) { return unicode::FromUtf8Loss
 WString ToWide(const std::u16string& sText) { return WString(sText.begin(), sText.end()); }
 
 std::u16string FromWide(const WString& sText) { return std::u16string(sText.begin(), sText.end()); }
+
+std::u16string FromWide(const WCHAR* pszText, size_t nCount)
+{
+    return std::u16string(pszText, pszText + nCount);
+}
 
 std::u16string Decimal(uint64_t nValue)
 {
@@ -23,4 +28,11 @@ bool EqualsNoCase(const std::u16string& sA, const std::u16string& sB)
     return unicode::EqualsNoCaseAscii(sA, sB);
 }
 
-}  // namespace vadmin
+std::u16string ToUpperAscii(std::u16string sText)
+{
+    for (char16_t& c : sText)
+        c = unicode::UpperAscii(c);
+    return sText;
+}
+
+}  // namespace vtool
