@@ -44,16 +44,23 @@ bool GetSizeCreatingFile(const WString& sPath, uint64_t& nSize)
 // Text mode's rendering: each line feed becomes CR LF, and each character one
 // byte. Characters up to U+00FF keep their Latin-1 byte (what the C locale of
 // the Windows run-time writes); any other character becomes '?'.
-std::string ToTextModeBytes(const WString& sLine)
+void AppendTextMode(std::string& bytes, const WCHAR* pszText, size_t nLength)
 {
-    std::string bytes;
-    bytes.reserve(sLine.size() + 2);
-    for (const WCHAR c : sLine) {
+    for (size_t i = 0; i < nLength; ++i) {
+        const WCHAR c = pszText[i];
         if (c == W('\n'))
             bytes += '\r';
         bytes += static_cast<uint32_t>(c) <= 0xFF ? static_cast<char>(c) : '?';
     }
-    return bytes;
+}
+
+void AppendHex8(std::string& bytes, uint32_t nValue)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    char digits[8];
+    for (int i = 7; i >= 0; --i, nValue >>= 4)
+        digits[i] = kDigits[nValue & 0xF];
+    bytes.append(digits, 8);
 }
 
 HANDLE OpenForAppending(const WString& sPath)
@@ -177,12 +184,26 @@ bool CFileLogger::_RollOver()
     return bRolled;
 }
 
-WString CFileLogger::_BuildLine(const WString& sTag, const WCHAR* pszText) const
+// Built straight into the bytes that go to disk: a line is written on every
+// call, so it costs one allocation.
+std::string CFileLogger::_BuildLine(const WString& sTag, const WCHAR* pszText) const
 {
+    const size_t nLength = std::char_traits<WCHAR>::length(pszText);
+    std::string line;
+    line.reserve(nLength + nLength / 8 + 80);
+    line += "[0x";
+    AppendHex8(line, GetCurrentProcessId());
+    line += "][0x";
+    AppendHex8(line, GetCurrentThreadId());
+    line += "] ";
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return Format(W("[0x%08x][0x%08x] "), GetCurrentProcessId(), GetCurrentThreadId()) +
-           FormatLogTime(now) + W(" - ") + sTag + pszText + W("\n");
+    AppendLogTime(line, now);
+    line += " - ";
+    AppendTextMode(line, sTag.c_str(), sTag.size());
+    AppendTextMode(line, pszText, nLength);
+    line += "\r\n";
+    return line;
 }
 
 void CFileLogger::_Write(uint32_t nThreshold, const WString& sTag, const WCHAR* pszText)
@@ -191,7 +212,7 @@ void CFileLogger::_Write(uint32_t nThreshold, const WString& sTag, const WCHAR* 
         return;
     if (!IsMutexFree())
         return;
-    _Append(ToTextModeBytes(_BuildLine(sTag, pszText)));
+    _Append(_BuildLine(sTag, pszText));
     FreeMutex();
 }
 

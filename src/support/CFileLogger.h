@@ -36,7 +36,7 @@ private:
     void _Append(const std::string& bytes);
     // Renames the full file away and starts an empty one, under the mutex.
     bool _RollOver();
-    WString _BuildLine(const WString& sTag, const WCHAR* pszText) const;
+    std::string _BuildLine(const WString& sTag, const WCHAR* pszText) const;
     void _CreateMutex();
 
     WString m_sLogFilePath;

@@ -4,22 +4,44 @@
 
 namespace {
 
-const WCHAR* const kDays[] = {W("Sun"), W("Mon"), W("Tue"), W("Wed"),
-                              W("Thu"), W("Fri"), W("Sat")};
-const WCHAR* const kMonths[] = {W("Jan"), W("Feb"), W("Mar"), W("Apr"), W("May"), W("Jun"),
-                                W("Jul"), W("Aug"), W("Sep"), W("Oct"), W("Nov"), W("Dec")};
+const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+void AppendDigits(std::string& text, unsigned nValue, int nDigits)
+{
+    char digits[8];
+    for (int i = nDigits - 1; i >= 0; --i, nValue /= 10)
+        digits[i] = static_cast<char>('0' + nValue % 10);
+    text.append(digits, static_cast<size_t>(nDigits));
+}
 
 }  // namespace
 
+void AppendLogTime(std::string& text, const SYSTEMTIME& time)
+{
+    // Out-of-range fields cannot come from the clock; a wrong name is still
+    // better than reading past the tables, and the width stays 24.
+    text += time.wDayOfWeek < 7 ? kDays[time.wDayOfWeek] : "???";
+    text += ' ';
+    text += time.wMonth >= 1 && time.wMonth <= 12 ? kMonths[time.wMonth - 1] : "???";
+    text += ' ';
+    AppendDigits(text, time.wDay % 100, 2);
+    text += ' ';
+    AppendDigits(text, time.wHour % 100, 2);
+    text += ':';
+    AppendDigits(text, time.wMinute % 100, 2);
+    text += ':';
+    AppendDigits(text, time.wSecond % 100, 2);
+    text += ' ';
+    AppendDigits(text, time.wYear % 10000, 4);
+}
+
 WString FormatLogTime(const SYSTEMTIME& time)
 {
-    // Out-of-range fields would index past the tables; they cannot come from
-    // the system clock, but a wrong name is better than a crash.
-    const WCHAR* pszDay = time.wDayOfWeek < 7 ? kDays[time.wDayOfWeek] : W("???");
-    const WCHAR* pszMonth =
-        time.wMonth >= 1 && time.wMonth <= 12 ? kMonths[time.wMonth - 1] : W("???");
-    return Format(W("%s %s %02d %02d:%02d:%02d %04d"), pszDay, pszMonth, time.wDay, time.wHour,
-                  time.wMinute, time.wSecond, time.wYear);
+    std::string text;
+    AppendLogTime(text, time);
+    return WString(text.begin(), text.end());
 }
 
 WString FormatCompactTime(const SYSTEMTIME& time)
