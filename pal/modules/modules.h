@@ -19,3 +19,31 @@ namespace pal {
 HMODULE ModuleOfAddress(const void* address);
 
 }  // namespace pal
+
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
+// A shared library's entry notification as the Windows loader gives it: an
+// object defined after the library's other process-wide objects (in the same
+// file, so after them in construction order) calls the entry point with
+// DLL_PROCESS_ATTACH when constructed and DLL_PROCESS_DETACH when destroyed,
+// that is after the others are made and before they are destroyed.
+class CModuleAttachment {
+public:
+    typedef BOOL(WINAPI* EntryPoint)(HINSTANCE, DWORD, LPVOID);
+    explicit CModuleAttachment(EntryPoint pfnEntry)
+        : m_pfnEntry(pfnEntry),
+          m_hModule(pal::ModuleOfAddress(reinterpret_cast<const void*>(pfnEntry)))
+    {
+        m_pfnEntry(m_hModule, DLL_PROCESS_ATTACH, nullptr);
+    }
+    ~CModuleAttachment() { m_pfnEntry(m_hModule, DLL_PROCESS_DETACH, nullptr); }
+    CModuleAttachment(const CModuleAttachment&) = delete;
+    CModuleAttachment& operator=(const CModuleAttachment&) = delete;
+
+private:
+    EntryPoint m_pfnEntry;
+    HMODULE m_hModule;
+};

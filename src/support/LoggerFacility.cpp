@@ -1,6 +1,5 @@
 // The logger facility and the eight logging functions of the library.
 #include <atomic>
-#include <memory>
 
 #include "support/CFileLogger.h"
 #include "support/CWinOS.h"
@@ -11,9 +10,12 @@ namespace {
 
 constexpr DWORD kModuleNameCapacity = 2048;
 
+// Plain pointers, not owners with destructors: the detach handling releases
+// the facility from another file's static object, whose destruction may come
+// after this file's objects would have been destroyed.
 std::atomic<bool> g_bInitialized{false};
-std::unique_ptr<CCriticalSection> g_pLock;
-std::unique_ptr<CFileLogger> g_pInstance;
+CCriticalSection* g_pLock = nullptr;
+CFileLogger* g_pInstance = nullptr;
 
 WString ContextName()
 {
@@ -30,7 +32,7 @@ void InitFileLoggerFacility()
 {
     if (g_bInitialized.load() && g_pLock)
         return;
-    g_pLock = std::make_unique<CCriticalSection>();
+    g_pLock = new CCriticalSection;
     g_bInitialized.store(true);
     GetInstance();
     LogDebug((W("FileLogger facility initialized for context: ") + ContextName()).c_str());
@@ -41,9 +43,11 @@ void ReleaseFileLoggerFacility()
     if (!g_bInitialized.load())
         return;
     LogDebug((W("FileLogger facility destroyed for context: ") + ContextName()).c_str());
-    g_pInstance.reset();
+    delete g_pInstance;
+    g_pInstance = nullptr;
     g_bInitialized.store(false);
-    g_pLock.reset();
+    delete g_pLock;
+    g_pLock = nullptr;
 }
 
 CFileLogger* GetInstance()
@@ -52,8 +56,8 @@ CFileLogger* GetInstance()
         return nullptr;
     CCriticalSectionLock lock(*g_pLock);
     if (!g_pInstance)
-        g_pInstance = std::make_unique<CFileLogger>();
-    return g_pInstance.get();
+        g_pInstance = new CFileLogger;
+    return g_pInstance;
 }
 
 void LogError(const WCHAR* pszText)

@@ -15,6 +15,12 @@
 #include <shlobj.h>
 #include <wtsapi32.h>
 #define W(s) L##s
+// The Windows loader calls DllMain itself; nothing to do here.
+class CModuleAttachment {
+public:
+    typedef BOOL(WINAPI* EntryPoint)(HINSTANCE, DWORD, LPVOID);
+    explicit CModuleAttachment(EntryPoint) {}
+};
 #else
 #include "pal/windows.h"
 #endif

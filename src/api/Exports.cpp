@@ -1,0 +1,44 @@
+// The capture exports: a caller's requests in, the capture session's answers out.
+#include "capture/ExtractionThreadData.h"
+
+extern "C" {
+
+uint32_t InitFingerscannerData(FingerscannerData* pData, FingerscannerCallback pfnCallback,
+                               uintptr_t nReserved, uintptr_t nContext, uint32_t nDetectionMode,
+                               uint32_t nOwnBrandOption, uint32_t nPriority, uint32_t nSingleCapture)
+{
+    if (!pData || !pfnCallback)
+        return 0;
+    pData->valid = 1;
+    pData->detectionMode = nDetectionMode;
+    pData->priority = nPriority;
+    pData->ownBrandOption = nOwnBrandOption;
+    pData->singleCapture = nSingleCapture;
+    pData->context = nContext;
+    pData->callback = pfnCallback;
+    pData->reserved = nReserved;
+    return 1;
+}
+
+int32_t DetectFingerscanner(uint32_t nDetectionMode)
+{
+    return CSensor::DetectFingerscanner(nDetectionMode);
+}
+
+uint32_t GetImageFromFingerscanner(const FingerscannerData* pData)
+{
+    if (!pData || pData->valid != 1 || !pData->callback)
+        return FS_START_INVALID_REQUEST;
+    return CSensor::StartExtraction(pData->callback, 0, pData->context, pData->detectionMode,
+                                    pData->priority, pData->ownBrandOption, pData->singleCapture, 0);
+}
+
+uint32_t StopFingerscanner(void) { return StopDataAquisition(); }
+
+int32_t CurrentlyUsedFingerscanner(void)
+{
+    const auto pData = CSensor::GetThreadData();
+    return pData ? static_cast<int32_t>(pData->type) : int32_t(FS_TYPE_NONE);
+}
+
+}  // extern "C"

@@ -1,0 +1,41 @@
+// The library's process-wide objects, in construction order, and its entry
+// notification. They share this file so that the order is the order of
+// definition: the drivers, the lookup order, then the attachment, whose
+// attach runs after all of them are made and whose detach runs before any of
+// them is destroyed.
+#include <vector>
+
+#include "api/AddinRegistration.h"
+#include "drivers/CVeskBitDevice.h"
+#include "drivers/Drivers.h"
+#include "support/CFileLogger.h"
+
+namespace {
+
+CVeskBitDevice g_veskBitDevice(0, 1);
+std::vector<WString> g_sensorLookupOrder;
+
+}  // namespace
+
+CVeskBitDevice* GetVeskBitSensor() { return &g_veskBitDevice; }
+// The AuthenTec service and UPEK families are not part of this build yet.
+CSensor* GetAuthentec9Sensor() { return nullptr; }
+CSensor* GetUpekSensor() { return nullptr; }
+std::vector<WString>& SensorLookupOrder() { return g_sensorLookupOrder; }
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD nReason, LPVOID)
+{
+    if (nReason == DLL_PROCESS_ATTACH) {
+        InitFileLoggerFacility();
+        RegisterRemoteDesktopAddin();
+    } else if (nReason == DLL_PROCESS_DETACH) {
+        ReleaseFileLoggerFacility();
+    }
+    return TRUE;
+}
+
+namespace {
+
+const CModuleAttachment g_attachment(DllMain);
+
+}  // namespace

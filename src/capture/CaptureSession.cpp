@@ -1,0 +1,238 @@
+// The capture session: start, replace, the capture thread and stop.
+#include <mutex>
+
+#include "capture/ExtractionThreadData.h"
+#include "capture/RemoteCapture.h"
+#include "drivers/CVeskBitDevice.h"
+#include "drivers/Drivers.h"
+#include "image/CRawImg.h"
+#include "image/FingerscannerImageFns.h"
+#include "support/CWinOS.h"
+#include "support/Format.h"
+#include "support/Logging.h"
+
+namespace {
+
+// The running capture. Records are shared: whoever reads the pointer holds
+// the record alive, so no thread touches a freed record; the lock guards the
+// pointer only and is never held across a driver call or a callback.
+std::mutex g_threadDataLock;
+std::shared_ptr<ExtractionThreadData> g_pThreadData;
+
+constexpr DWORD kReplacePauseMilliseconds = 150;
+constexpr DWORD kReplaceWaitMilliseconds = 100;
+constexpr int kReplaceWaitPasses = 25;
+constexpr uint32_t kRemotePixelBufferSize = 400000;
+
+void Publish(const std::shared_ptr<ExtractionThreadData>& pData)
+{
+    std::lock_guard<std::mutex> guard(g_threadDataLock);
+    g_pThreadData = pData;
+}
+
+// A thread that ends late must not hide a newer capture.
+void Withdraw(const ExtractionThreadData* pData)
+{
+    std::lock_guard<std::mutex> guard(g_threadDataLock);
+    if (g_pThreadData.get() == pData)
+        g_pThreadData.reset();
+}
+
+void LogWarning(const WCHAR* pszText)
+{
+    if (IsWarningEnabled())
+        ::LogWarning(pszText);
+}
+
+void LogDebugText(const WString& sText)
+{
+    if (IsDebugEnabled())
+        LogDebug(sText.c_str());
+}
+
+// Detaches a running capture: its caller gets no further event.
+void Detach(ExtractionThreadData& data, CSensor& sensor)
+{
+    data.RequestEnd();
+    data.callback.store(nullptr);
+    sensor.CloseSensor();
+}
+
+void ReplaceRunning(const std::shared_ptr<ExtractionThreadData>& pOld)
+{
+    LogWarning(W("CSensor::StartExtraction(): CSensor::m_pThreadData exists !"));
+    if (pOld->sensor.load()) {
+        pOld->RequestEnd();
+        Sleep(kReplacePauseMilliseconds);
+        const auto pStill = CSensor::GetThreadData();
+        CSensor* pSensor = pStill ? pStill->sensor.load() : nullptr;
+        if (pSensor) {
+            pStill->callback.store(nullptr);
+            pSensor->CloseSensor();
+            LogWarning(W("CSensor::StartExtraction(): CSensor::m_pThreadData exists. stopping old thread !"));
+        } else {
+            LogWarning(W("CSensor::StartExtraction(): CSensor::m_pThreadData does not exists. !"));
+        }
+        Sleep(kReplacePauseMilliseconds);
+    }
+    // A remote capture is not told to end; it gets the same time to end by itself.
+    for (int nPass = 1; nPass <= kReplaceWaitPasses; ++nPass) {
+        const auto pRunning = CSensor::GetThreadData();
+        if (!pRunning)
+            break;
+        if (CSensor* pSensor = pRunning->sensor.load())
+            Detach(*pRunning, *pSensor);
+        LogDebugText(Format(W("CSensor::StartExtraction(): CSensor::m_pThreadData is not NULL: "
+                              "Sleeping %d mS. %d. time"),
+                            kReplaceWaitMilliseconds, nPass));
+        Sleep(kReplaceWaitMilliseconds);
+    }
+}
+
+CSensor* ChooseDriver(uint8_t nType, uint32_t nPriority, uint32_t nOwnBrandOption)
+{
+    switch (nType) {
+    case FS_TYPE_VESKBIT:
+        if (CVeskBitDevice* pDevice = GetVeskBitSensor()) {
+            pDevice->SetPriorityAndOption(nPriority, nOwnBrandOption);
+            return pDevice;
+        }
+        return nullptr;
+    case FS_TYPE_AUTHENTEC:
+        // The service driver joins here with its priority and probe.
+        return nullptr;
+    case FS_TYPE_UPEK:
+        return GetUpekSensor();
+    default:
+        return nullptr;
+    }
+}
+
+void RemoteAttempt(ExtractionThreadData& data)
+{
+    data.Deliver(FS_EVENT_REMOTE_CAPTURE);
+    FingerscannerImage image{nullptr, new uint8_t[kRemotePixelBufferSize], 240, 368};
+    const uint32_t nResult = GetImageFromRemoteSensor(data, image);
+    if (nResult == 0) {
+        data.Deliver(FS_EVENT_IMAGE, reinterpret_cast<uintptr_t>(&image));
+        if (data.singleCapture)
+            data.running.store(0);
+    } else if (nResult == FS_EVENT_REMOTE_FAILED) {
+        data.Deliver(FS_EVENT_REMOTE_FAILED);
+        data.running.store(0);
+    } else if (nResult != FS_EVENT_SIZE_MISMATCH) {
+        data.running.store(0);
+    }
+    FreeFingerscannerImage(&image);
+}
+
+void CaptureLoop(ExtractionThreadData& data, CRawImg& image)
+{
+    do {
+        const uint32_t nRunning = data.running.load();
+        if (nRunning == 0) {
+            data.stop.store(true);
+        } else if (nRunning == 1 && !IsRemoteSession()) {
+            LogDebugText(W("Running not in an RDP session starting capture thread local"));
+            CSensor::GetImageFromSensor(&data, &image);
+        } else if (nRunning == 1) {
+            LogDebugText(W("Running in an RDP session starting capture thread on remote end"));
+            RemoteAttempt(data);
+        }
+    } while (!data.stop.load());
+}
+
+unsigned __stdcall ExtractionThread(void* pArgument)
+{
+    // Take over the reference the start left in the record.
+    const std::shared_ptr<ExtractionThreadData> pData =
+        std::move(static_cast<ExtractionThreadData*>(pArgument)->m_pSelf);
+    const DWORD nThreadId = GetCurrentThreadId();
+    SetThreadName(nThreadId, "veskSensorExtraction");
+    LogDebugText(Format(W("ExtractionThread created. ID:  0x%x"), nThreadId));
+    {
+        CRawImg image;
+        CaptureLoop(*pData, image);
+        Withdraw(pData.get());
+        if (CSensor* pSensor = pData->sensor.exchange(nullptr))
+            pSensor->CloseSensor();
+        LogDebugText(Format(W("ExtractionThread terminated. ID:  0x%x"), nThreadId));
+        pData->Deliver(FS_EVENT_CAPTURE_ENDED);
+        pData->callback.store(nullptr);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::shared_ptr<ExtractionThreadData> CSensor::GetThreadData()
+{
+    std::lock_guard<std::mutex> guard(g_threadDataLock);
+    return g_pThreadData;
+}
+
+uint32_t CSensor::StartExtraction(FingerscannerCallback pfnCallback, uintptr_t nCallbackFirst,
+                                  uintptr_t nContext, uint32_t nDetectionMode, uint32_t nPriority,
+                                  uint32_t nOwnBrandOption, uint32_t nSingleCapture,
+                                  uint8_t nRemoteRequest)
+{
+    if (!pfnCallback)
+        return FS_START_INVALID_REQUEST;
+    const uint8_t nType = IsRemoteSession() ? uint8_t(FS_TYPE_REMOTE) : DetectFingerscanner(nDetectionMode);
+    if (nType == FS_TYPE_NONE) {
+        pfnCallback(nCallbackFirst, FS_EVENT_NO_SENSOR, 0, nContext);
+        return FS_START_NO_SENSOR;
+    }
+    if (const auto pRunning = GetThreadData())
+        ReplaceRunning(pRunning);
+
+    auto pData = std::make_shared<ExtractionThreadData>();
+    pData->type = nType;
+    pData->callback.store(pfnCallback);
+    pData->singleCapture = nSingleCapture;
+    pData->priority = nPriority;
+    pData->detectionMode = nDetectionMode;
+    pData->context = nContext;
+    pData->callbackFirst = nCallbackFirst;
+    pData->remoteRequest = nRemoteRequest;
+    pData->sensor.store(ChooseDriver(nType, nPriority, nOwnBrandOption));
+
+    // Published before the thread exists, so that it designates the new
+    // record before its thread can reach its end.
+    pData->m_pSelf = pData;
+    Publish(pData);
+    unsigned nThreadId = 0;
+    const uintptr_t hThread = _beginthreadex(nullptr, 0, ExtractionThread, pData.get(), 0, &nThreadId);
+    if (!hThread) {
+        pData->m_pSelf.reset();
+        pData->sensor.store(nullptr);
+        Withdraw(pData.get());
+        return FS_START_NO_THREAD;
+    }
+    pData->threadHandle = reinterpret_cast<HANDLE>(hThread);
+    pData->threadId = nThreadId;
+    return FS_START_OK;
+}
+
+uint32_t StopDataAquisition()
+{
+    const auto pData = CSensor::GetThreadData();
+    if (!pData)
+        return 1;
+    CSensor* pSensor = pData->sensor.load();
+    if (IsRemoteSession()) {
+        if (pSensor) {
+            LogDebugText(W("StopDataAquisition: Session is a Terminal Service Session for Fast User switching"));
+            pSensor->CloseSensor();
+        } else {
+            LogDebugText(W("StopDataAquisition: Session is a real Terminal Service Session pSensor is NULL killing thread"));
+            ReleaseRemoteCapture();
+        }
+        pData->running.store(0);
+        return 1;
+    }
+    pData->running.store(0);
+    if (pSensor)
+        pSensor->CloseSensor();
+    return 1;
+}

@@ -1,0 +1,80 @@
+// The capture front end in process: the real own-brand driver on the
+// simulator, a scripted second family in the UPEK slot, and a recorder of
+// the events a caller receives.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "common/TestMachine.h"
+#include "drivers/CSensor.h"
+#include "veskbit2/VeskBitSimControl.h"
+
+namespace capturetest {
+
+struct Event {
+    uint32_t code;
+    uintptr_t context;
+    DWORD threadId;
+    uint32_t width;  // of an image
+};
+
+// Collects events per context; the callback can be given to any number of
+// captures at once.
+class CRecorder {
+public:
+    static uint32_t VESK_CALLBACK Callback(uintptr_t first, uint32_t code, uintptr_t data,
+                                           uintptr_t context);
+    static CRecorder& Instance();
+
+    void Clear();
+    std::vector<Event> Events(uintptr_t context);
+    std::vector<uint32_t> Codes(uintptr_t context);
+    // Waits until `context` has received `code` (or the time is up).
+    bool WaitFor(uintptr_t context, uint32_t code, int milliseconds = 5000);
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<Event> m_events;
+};
+
+// A family whose answers the test scripts (put in the UPEK slot).
+class CScriptedSensor : public CSensor {
+public:
+    int32_t CaptureImage(CRawImg* pImage) override;
+    void CloseSensor() override;
+    bool IsSensorAttached() override;
+
+    void Reset(bool attached);
+    void Script(std::deque<int32_t> statuses);  // then images
+
+    std::atomic<bool> m_bAttached{false};
+    std::atomic<int> m_nProbes{0};
+    std::atomic<int> m_nCloses{0};
+
+private:
+    std::mutex m_lock;
+    std::deque<int32_t> m_statuses;
+};
+
+CScriptedSensor& ScriptedUpek();
+
+class CaptureTest : public ::testing::Test {
+protected:
+    CaptureTest();
+    ~CaptureTest() override;
+
+    // Starts through the exports' own path with the recorder as callback.
+    uint32_t Start(uintptr_t context, bool single);
+    // Stops and waits for the capture to be gone.
+    void StopAndWait();
+    void SetOrder(const std::vector<std::u16string>& names);
+
+    testkit::CScratchMachine m_machine;
+};
+
+}  // namespace capturetest

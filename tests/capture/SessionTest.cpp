@@ -1,0 +1,146 @@
+// Detection order, replacing a running capture, and each family's statuses.
+#include <algorithm>
+#include <cstdio>
+
+#include "CaptureTestKit.h"
+
+namespace capturetest {
+namespace {
+
+class Session : public CaptureTest {};
+
+TEST_F(Session, LookupOrder)
+{
+    ScriptedUpek().Reset(true);  // both families attached
+    struct Case {
+        const char* name;
+        std::vector<std::u16string> order;
+        int32_t type;
+    } const cases[] = {
+        {"default order", {}, FS_TYPE_VESKBIT},
+        {"UPEK first", {u"Upek TCS3", u"vesk bit", u"Authtentec 2501"}, FS_TYPE_UPEK},
+        {"two names", {u"Upek TCS3", u"vesk bit"}, FS_TYPE_VESKBIT},
+        {"case matters", {u"upek tcs3", u"vesk bit", u"Authtentec 2501"}, FS_TYPE_VESKBIT},
+        {"empty string ends", {u"Upek TCS3", u"", u"vesk bit", u"Authtentec 2501"}, FS_TYPE_VESKBIT},
+        {"one family thrice", {u"Upek TCS3", u"Upek TCS3", u"Upek TCS3"}, FS_TYPE_UPEK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetOrder(c.order);
+        EXPECT_EQ(DetectFingerscanner(0), c.type);
+    }
+    VeskBitSimSetAttached(false);
+    SetOrder({u"vesk bit", u"vesk bit", u"vesk bit"});
+    EXPECT_EQ(DetectFingerscanner(0), FS_TYPE_NONE);  // only the named family is probed
+}
+
+TEST_F(Session, RunningCaptureAnswersDetectionWithoutProbing)
+{
+    ScriptedUpek().Reset(true);
+    SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
+    ASSERT_EQ(Start(21, false), 0u);
+    const int probes = ScriptedUpek().m_nProbes;
+    ScriptedUpek().m_bAttached = false;
+    EXPECT_EQ(DetectFingerscanner(0), FS_TYPE_UPEK);
+    EXPECT_EQ(ScriptedUpek().m_nProbes, probes);
+
+    pal::SetSetting("VESK_RDP_SESSION", "/nowhere");
+    EXPECT_EQ(DetectFingerscanner(0), FS_TYPE_REMOTE);  // even while a local capture runs
+    pal::ClearSetting("VESK_RDP_SESSION");
+}
+
+TEST_F(Session, ReplacingDetachesABlockedCaptureAndKeepsTheType)
+{
+    VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
+    ASSERT_EQ(Start(22, false), 0u);
+    ASSERT_TRUE(CRecorder::Instance().WaitFor(22, FS_EVENT_READY_VESKBIT));
+    // A fresh detection would now choose the other family.
+    ScriptedUpek().Reset(true);
+    SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
+    ASSERT_EQ(Start(23, false), 0u);
+    EXPECT_EQ(CurrentlyUsedFingerscanner(), FS_TYPE_VESKBIT);
+    EXPECT_EQ(CRecorder::Instance().Codes(22), (std::vector<uint32_t>{FS_EVENT_READY_VESKBIT}));
+    StopAndWait();
+    EXPECT_EQ(CRecorder::Instance().Codes(22), (std::vector<uint32_t>{FS_EVENT_READY_VESKBIT}));
+    EXPECT_EQ(CRecorder::Instance().Codes(23).back(), uint32_t(FS_EVENT_CAPTURE_ENDED));
+}
+
+TEST_F(Session, ReplacedCaptureThatEndsDuringThePauseStillSaysSo)
+{
+    ScriptedUpek().Reset(true);
+    SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
+    ASSERT_EQ(Start(24, false), 0u);
+    ASSERT_TRUE(CRecorder::Instance().WaitFor(24, FS_EVENT_IMAGE));
+    ASSERT_EQ(Start(25, false), 0u);
+    EXPECT_EQ(CRecorder::Instance().Codes(24).back(), uint32_t(FS_EVENT_CAPTURE_ENDED));
+    EXPECT_EQ(CurrentlyUsedFingerscanner(), FS_TYPE_UPEK);
+}
+
+struct StatusCase {
+    const char* name;
+    int32_t status;
+    std::vector<uint32_t> codes;  // after the first ready event
+};
+
+TEST_F(Session, UpekStatusesEndTheCapture)
+{
+    const StatusCase cases[] = {
+        {"lost focus", -6000, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
+        {"cancelled", -5012, {FS_EVENT_CAPTURE_ENDED}},
+        {"no scanner", -5008, {FS_EVENT_NO_SENSOR, FS_EVENT_CAPTURE_ENDED}},
+        {"anything else", -1, {FS_EVENT_CAPTURE_ENDED}},
+    };
+    SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
+    uintptr_t context = 30;
+    for (const StatusCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedUpek().Reset(true);
+        ScriptedUpek().Script({c.status});
+        ASSERT_EQ(Start(++context, false), 0u);
+        ASSERT_TRUE(CRecorder::Instance().WaitFor(context, FS_EVENT_CAPTURE_ENDED));
+        auto codes = CRecorder::Instance().Codes(context);
+        ASSERT_EQ(codes.front(), uint32_t(FS_EVENT_READY_UPEK));
+        codes.erase(codes.begin());
+        EXPECT_EQ(codes, c.codes);
+        StopAndWait();
+    }
+}
+
+TEST_F(Session, OwnBrandStatuses)
+{
+    const StatusCase cases[] = {
+        {"rejected goes on", 0x1000, {FS_EVENT_RETRY, FS_EVENT_READY_VESKBIT, FS_EVENT_IMAGE, FS_EVENT_CAPTURE_ENDED}},
+        {"end", 0x8000, {FS_EVENT_CAPTURE_ENDED}},
+        {"end quietly", 0x8400, {FS_EVENT_CAPTURE_ENDED}},
+        {"broken off", 0x8020, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
+    };
+    uintptr_t context = 40;
+    for (const StatusCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        VeskBitSimReset();
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "image:0x%04x", static_cast<unsigned>(c.status));
+        ASSERT_TRUE(VeskBitSimScript({entry}));
+        ASSERT_EQ(Start(++context, true), 0u);
+        ASSERT_TRUE(CRecorder::Instance().WaitFor(context, FS_EVENT_CAPTURE_ENDED));
+        auto codes = CRecorder::Instance().Codes(context);
+        ASSERT_EQ(codes.front(), uint32_t(FS_EVENT_READY_VESKBIT));
+        codes.erase(codes.begin());
+        EXPECT_EQ(codes, c.codes);
+        StopAndWait();
+    }
+}
+
+TEST_F(Session, OwnBrandScannerUnpluggedBetweenImages)
+{
+    // Attach tests: the start's detection, the first attempt, the second.
+    ASSERT_TRUE(VeskBitSimScript({"attached:1", "attached:1", "attached:0"}));
+    ASSERT_EQ(Start(50, false), 0u);
+    ASSERT_TRUE(CRecorder::Instance().WaitFor(50, FS_EVENT_CAPTURE_ENDED));
+    EXPECT_EQ(CRecorder::Instance().Codes(50),
+              (std::vector<uint32_t>{FS_EVENT_READY_VESKBIT, FS_EVENT_IMAGE, FS_EVENT_READY_VESKBIT,
+                                     FS_EVENT_NO_SENSOR, FS_EVENT_CAPTURE_ENDED}));
+}
+
+}  // namespace
+}  // namespace capturetest
