@@ -16,5 +16,9 @@ struct CCommand {
 };
 
 extern const CCommand kLoggingCommand;
+extern const CCommand kOrderCommand;
+extern const CCommand kSnapshotsCommand;
+extern const CCommand kTrayCommand;
+extern const CCommand kSimCommand;
 
 }  // namespace vadmin

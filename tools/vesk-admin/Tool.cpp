@@ -15,6 +15,10 @@ namespace {
 // A new command adds one line here.
 const CCommand* const kCommands[] = {
     &kLoggingCommand,
+    &kOrderCommand,
+    &kSnapshotsCommand,
+    &kTrayCommand,
+    &kSimCommand,
 };
 
 const char16_t* const kSeeHelp = u"'vesk-admin --help' lists the commands.";

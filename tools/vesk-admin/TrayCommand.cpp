@@ -1,0 +1,80 @@
+// vesk-admin tray: the notification-area icon shown while a capture runs.
+#include <string>
+#include <vector>
+
+#include "COptions.h"
+#include "CSettingsKey.h"
+#include "CToolError.h"
+#include "Commands.h"
+#include "Platform.h"
+#include "Text.h"
+
+namespace vadmin {
+namespace {
+
+const WString kValue = W("UseTrayIconNotification");
+
+const CSettingsKey& _Key()
+{
+    static const CSettingsKey key(HKEY_CURRENT_USER, W("SOFTWARE\\vesk\\veskSensor\\Settings"));
+    return key;
+}
+
+int _Show()
+{
+    const CRawValue value = _Key().Read(kValue);
+    if (!value.m_bPresent) {
+        WriteOut(u"tray icon: on (there is no value " + _Key().ValuePath(kValue) + u")\n");
+        return 0;
+    }
+    if (!value.IsDword()) {
+        WriteOut(u"tray icon: off, because the library takes a value that is not a number "
+                 u"as off: " + NotDwordReason(value) + u".\n");
+        return 1;
+    }
+    WriteOut(value.Dword() != 0 ? u"tray icon: on\n" : u"tray icon: off\n");
+    return 0;
+}
+
+int _Run(const std::vector<std::u16string>& args)
+{
+    const COptions options(args, {}, u"tray");
+    const std::vector<std::u16string>& plain = options.Plain();
+    if (plain.empty())
+        return _Show();
+    if (plain.size() > 1)
+        Fail(u"unexpected argument '" + plain[1] + u"'.");
+    const bool bOn = EqualsNoCase(plain[0], u"on");
+    if (!bOn && !EqualsNoCase(plain[0], u"off"))
+        Fail(u"unknown setting '" + plain[0] + u"' (on or off).");
+    _Key().WriteDword(kValue, bOn ? 1 : 0);
+    WriteOut(std::u16string(u"tray icon set to ") + (bOn ? u"on" : u"off") +
+             u" for the current user; the library reads it at every capture.\n");
+    return 0;
+}
+
+}  // namespace
+
+const CCommand kTrayCommand = {
+    u"tray",
+    u"show, or switch on or off, the tray icon shown while a capture runs",
+    u"vesk-admin tray: the icon in the notification area that names the scanner\n"
+    u"and the application while a local capture runs, for the current user; kept\n"
+    u"in HKEY_CURRENT_USER\\SOFTWARE\\vesk\\veskSensor\\Settings\\UseTrayIconNotification\n"
+    u"(REG_DWORD).\n"
+    u"\n"
+    u"  vesk-admin tray                      show the setting\n"
+    u"  vesk-admin tray on                   show the icon (also the default)\n"
+    u"  vesk-admin tray off                  show none\n"
+    u"\n"
+    u"The library reads the setting at the start of every capture. No icon is\n"
+    u"shown in a Remote Desktop session either way.\n"
+    u"\n"
+    u"Exit status: 0 when the setting was written or the stored one is a number\n"
+    u"or absent. 1 when it is of another type, which the library takes as off.\n"
+    u"1 also for bad arguments and registry failures, with one line on standard\n"
+    u"error.\n",
+    _Run,
+};
+
+}  // namespace vadmin

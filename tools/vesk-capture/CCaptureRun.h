@@ -1,0 +1,40 @@
+// One started capture, followed from the main thread until it ends: saves
+// the images the session hands over, stops on Ctrl-C, at the time-out or
+// when an image cannot be written, and turns the outcome into the exit status.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+
+#include "CCaptureSession.h"
+#include "CConsole.h"
+#include "CaptureOptions.h"
+
+namespace vcap {
+
+class CCaptureRun {
+public:
+    CCaptureRun(const CCaptureSettings& settings, const std::filesystem::path& folder,
+                CConsole& console, CCaptureSession& session);
+
+    int Follow();
+
+private:
+    using Clock = std::chrono::steady_clock;
+    enum class EStop { None, CountReached, Interrupt, TimeOut, SaveFailed };
+
+    void _SaveWaiting();
+    void _CheckStops(Clock::time_point tDeadline);
+    void _Stop(EStop eReason);
+    int _Result() const;
+
+    const CCaptureSettings& m_settings;
+    const std::filesystem::path m_folder;
+    CConsole& m_console;
+    CCaptureSession& m_session;
+    uint32_t m_nSaved = 0;
+    EStop m_eStop = EStop::None;
+    Clock::time_point m_tStop;
+};
+
+}  // namespace vcap

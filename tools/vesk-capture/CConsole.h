@@ -1,0 +1,18 @@
+// Whole lines on standard output and error. The library's capture thread and
+// the main thread both print, so every line is written under one lock.
+#pragma once
+#include <mutex>
+#include <string>
+
+namespace vcap {
+
+class CConsole {
+public:
+    void Out(const std::u16string& sLine);
+    void Err(const std::u16string& sLine);
+
+private:
+    std::mutex m_mtxLines;
+};
+
+}  // namespace vcap
