@@ -32,6 +32,11 @@ REGSAM GrantedAccess(REGSAM desired, bool writable)
 
 bool WantsWrite(REGSAM access) { return (access & kWriteRights) != 0; }
 
+bool WritabilityMatters(REGSAM desired)
+{
+    return (desired & MAXIMUM_ALLOWED) != 0 || WantsWrite(GrantedAccess(desired, true));
+}
+
 LSTATUS RequireAccess(const KeyRef& ref, REGSAM needed)
 {
     return (ref.access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;

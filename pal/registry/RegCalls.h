@@ -14,6 +14,9 @@ namespace pal::registry {
 // Generic rights and MAXIMUM_ALLOWED mapped to key rights; view flags dropped.
 REGSAM GrantedAccess(REGSAM desired, bool writable);
 bool WantsWrite(REGSAM access);
+// Whether the hive's writability changes what a request for `desired` gets;
+// asking costs system calls, so reads of existing keys skip it.
+bool WritabilityMatters(REGSAM desired);
 LSTATUS RequireAccess(const KeyRef& ref, REGSAM needed);
 
 // The hive of `ref` and its key: ERROR_BADDB, or ERROR_KEY_DELETED when the

@@ -107,7 +107,7 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PH
     std::vector<std::u16string> path = TargetPath(parent, parts, redirected);
     if (!tree->Find(path))
         return ERROR_FILE_NOT_FOUND;
-    const bool writable = HiveWritable(parent.hive);
+    const bool writable = WritabilityMatters(desired) && HiveWritable(parent.hive);
     const REGSAM access = GrantedAccess(desired, writable);
     if (!writable && WantsWrite(access))
         return ERROR_ACCESS_DENIED;
@@ -133,10 +133,11 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD op
     std::vector<std::u16string> path = TargetPath(parent, parts, redirected);
     if (path.size() > kMaxKeyDepth)
         return ERROR_INVALID_PARAMETER;
-    const bool writable = HiveWritable(parent.hive);
+    const bool exists = tree->Find(path) != nullptr;
+    const bool writable = (!exists || WritabilityMatters(desired)) && HiveWritable(parent.hive);
     const REGSAM access = GrantedAccess(desired, writable);
     bool created = false;
-    if (!tree->Find(path)) {
+    if (!exists) {
         if (!writable)
             return ERROR_ACCESS_DENIED;
         if (const LSTATUS status = CreatePath(parent, path, created))
