@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "pal/base/handles.h"
+#include "pal/base/lasting.h"
 #include "pal/base/settings.h"
 
 namespace {
@@ -18,22 +19,13 @@ struct HandleTable {
     uintptr_t next = 0x100;
 };
 
-HandleTable& Table()
-{
-    static HandleTable* table = new HandleTable;  // outlives every static destructor
-    return *table;
-}
-
 struct SettingOverrides {
     std::mutex lock;
     std::map<std::string, std::string> values;
 };
 
-SettingOverrides& Overrides()
-{
-    static SettingOverrides* overrides = new SettingOverrides;
-    return *overrides;
-}
+HandleTable& Table() { return pal::CLasting<HandleTable>::Get(); }
+SettingOverrides& Overrides() { return pal::CLasting<SettingOverrides>::Get(); }
 
 }  // namespace
 

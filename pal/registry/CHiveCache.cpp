@@ -1,5 +1,7 @@
 #include "pal/registry/CHiveCache.h"
 
+#include "pal/base/lasting.h"
+
 namespace pal::registry {
 
 namespace {
@@ -27,8 +29,7 @@ bool FileStamp::operator==(const FileStamp& other) const
 
 CHiveCache& CHiveCache::Instance()
 {
-    static CHiveCache* cache = new CHiveCache;  // outlives every static destructor
-    return *cache;
+    return pal::CLasting<CHiveCache>::Get();
 }
 
 bool CHiveCache::Find(const std::string& path, const FileStamp& stamp,

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "pal/base/lasting.h"
 #include "pal/sync/CSharedMutex.h"
 #include "pal/sync/MutexName.h"
 #include "pal/sync/sync.h"
@@ -58,8 +59,7 @@ struct MutexTable {
 
 MutexTable& Table()
 {
-    static MutexTable* table = new MutexTable;  // outlives every static destructor
-    return *table;
+    return pal::CLasting<MutexTable>::Get();
 }
 
 // The process's object for the name, found or made; the lock is held while

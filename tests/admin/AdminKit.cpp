@@ -7,6 +7,13 @@
 #include "unicode/Utf.h"
 
 namespace admintest {
+namespace {
+
+WString Wide(const std::u16string& text) { return WString(text.begin(), text.end()); }
+
+}  // namespace
+
+const std::u16string kDiagKey = u"SOFTWARE\\vesk\\Diagnostics";
 
 testkit::ProcessResult Admin(std::vector<std::string> args,
                              const std::vector<std::pair<std::string, std::string>>& env)
@@ -21,14 +28,39 @@ void AppendU32(Bytes& bytes, uint32_t value)
         bytes.push_back(static_cast<uint8_t>(value >> shift));
 }
 
-Bytes Counted(const std::u16string& text)
+Bytes Dword(uint32_t value)
 {
     Bytes bytes;
-    AppendU32(bytes, static_cast<uint32_t>(2 * (text.size() + 1)));
+    AppendU32(bytes, value);
+    return bytes;
+}
+
+Bytes Sz(const std::u16string& text)
+{
+    Bytes bytes;
     for (const char16_t c : text + u'\0') {
         bytes.push_back(static_cast<uint8_t>(c & 0xFF));
         bytes.push_back(static_cast<uint8_t>(c >> 8));
     }
+    return bytes;
+}
+
+Bytes MultiSz(const std::vector<std::u16string>& texts)
+{
+    Bytes bytes;
+    for (const std::u16string& text : texts) {
+        const Bytes one = Sz(text);
+        bytes.insert(bytes.end(), one.begin(), one.end());
+    }
+    bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
+Bytes Counted(const std::u16string& text)
+{
+    Bytes bytes = Dword(static_cast<uint32_t>(2 * (text.size() + 1)));
+    const Bytes units = Sz(text);
+    bytes.insert(bytes.end(), units.begin(), units.end());
     return bytes;
 }
 
@@ -50,33 +82,46 @@ Bytes Cut(Bytes record, size_t n)
 {
     record.resize(n);
     if (n >= 4) {
-        Bytes length;
-        AppendU32(length, static_cast<uint32_t>(n));
+        const Bytes length = Dword(static_cast<uint32_t>(n));
         std::copy(length.begin(), length.end(), record.begin());
     }
     return record;
 }
 
-void StoreValue(DWORD type, const Bytes& bytes)
+void Store(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
+           const Bytes& data)
 {
-    CHRegKey key;
-    ASSERT_EQ(RegCreateKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Diagnostics"), 0, nullptr, 0,
-                               KEY_ALL_ACCESS, nullptr, key.GetAddress(), nullptr),
+    CHRegKey handle;
+    ASSERT_EQ(RegCreateKeyEx64(root, Wide(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                               handle.GetAddress(), nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key.Get(), W("Configuration"), 0, type, bytes.data(),
-                             static_cast<DWORD>(bytes.size())),
+    ASSERT_EQ(RegSetValueExW(handle.Get(), Wide(name).c_str(), 0, type, data.data(),
+                             static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
 }
 
-bool StoredBytes(Bytes& bytes)
+CStored Stored(HKEY root, const std::u16string& key, const std::u16string& name)
 {
-    CMyByteArray value;
-    if (!ReadBinaryValue(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Diagnostics"), W("Configuration"),
-                         value, false, false))
-        return false;
-    bytes.assign(value.GetData(), value.GetData() + value.GetSize());
-    return true;
+    CStored stored;
+    CHRegKey handle;
+    if (RegOpenKeyEx64(root, Wide(key).c_str(), 0, KEY_READ, handle.GetAddress()) != ERROR_SUCCESS)
+        return stored;
+    DWORD size = 0;
+    if (RegQueryValueExW(handle.Get(), Wide(name).c_str(), nullptr, &stored.type, nullptr,
+                         &size) != ERROR_SUCCESS)
+        return stored;
+    stored.data.assign(size, 0);
+    stored.present = RegQueryValueExW(handle.Get(), Wide(name).c_str(), nullptr, &stored.type,
+                                      stored.data.data(), &size) == ERROR_SUCCESS;
+    return stored;
 }
+
+void StoreDiag(DWORD type, const Bytes& bytes)
+{
+    Store(HKEY_LOCAL_MACHINE, kDiagKey, u"Configuration", type, bytes);
+}
+
+CStored StoredDiag() { return Stored(HKEY_LOCAL_MACHINE, kDiagKey, u"Configuration"); }
 
 std::u16string Utf16(const std::string& utf8) { return unicode::FromUtf8Lossy(utf8); }
 

@@ -3,7 +3,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,23 +26,9 @@ std::vector<std::string> Events(const std::string& out);
 // The paths of the "saved PATH" lines.
 std::vector<std::string> SavedPaths(const std::string& out);
 
-struct Picture {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint8_t> rows;  // top row first
-};
-// A 240 x 368 picture whose rows all differ, so that any flip shows.
-Picture Striped();
-std::string EncodePgm(const Picture& picture);
-// Fails the test (and returns an empty picture) when the bytes are not what
-// vesk-capture writes.
-Picture ReadPgm(const std::string& bytes);
-Picture ReadBmp(const std::string& bytes);
-
 class CaptureToolTest : public ::testing::Test {
 protected:
     CaptureToolTest();
-
     std::string Images() const { return m_machine.Path("images"); }
     std::string Logs() const { return m_machine.Path("logs"); }
 

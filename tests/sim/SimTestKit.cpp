@@ -4,6 +4,7 @@
 
 #include "sim/common/CRegValues.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
+#include "support/Win32.h"
 
 namespace simtest {
 namespace {
@@ -31,35 +32,26 @@ std::string Pgm(uint32_t width, uint32_t height, uint32_t maxval, const Pixels& 
 
 std::string Bmp(const CBmpParts& parts)
 {
-    std::vector<uint32_t> palette = parts.m_vPalette;
-    if (palette.empty()) {
-        for (uint32_t n = 0; n < 256; ++n)
-            palette.push_back(n << 16 | n << 8 | n);
-    }
     const uint32_t width = static_cast<uint32_t>(parts.m_nWidth);
     const uint32_t rows = static_cast<uint32_t>(std::abs(parts.m_nHeight));
     const uint32_t stride = (width + 3) / 4 * 4;
-    const uint32_t offset = 14 + parts.m_nInfoBytes + 4 * static_cast<uint32_t>(palette.size());
+    const uint32_t offset = 14 + parts.m_nInfoBytes + 4 * 256;
     std::string bytes = "BM";
     _Put(bytes, offset + stride * rows, 4);
     _Put(bytes, 0, 4);
     _Put(bytes, offset, 4);
     std::string info;
-    _Put(info, parts.m_nInfoBytes, 4);
-    _Put(info, static_cast<uint32_t>(parts.m_nWidth), 4);
-    _Put(info, static_cast<uint32_t>(parts.m_nHeight), 4);
-    _Put(info, parts.m_nPlanes, 2);
+    for (const uint32_t field : {parts.m_nInfoBytes, width, uint32_t(parts.m_nHeight)})
+        _Put(info, field, 4);
+    _Put(info, 1, 2);
     _Put(info, parts.m_nBits, 2);
-    _Put(info, parts.m_nCompression, 4);
-    _Put(info, stride * rows, 4);
-    _Put(info, 2835, 4);
-    _Put(info, 2835, 4);
-    _Put(info, parts.m_nColoursUsed, 4);
-    _Put(info, 0, 4);
+    for (const uint32_t field : {parts.m_nCompression, stride * rows, 2835u, 2835u,
+                                 parts.m_nColoursUsed, 0u})
+        _Put(info, field, 4);
     info.resize(parts.m_nInfoBytes, '\0');
     bytes += info;
-    for (const uint32_t colour : palette)
-        _Put(bytes, colour, 4);
+    for (uint32_t n = 0; n < 256; ++n)
+        _Put(bytes, n * 0x010101u, 4);
     for (uint32_t r = 0; r < rows; ++r) {
         const uint32_t y = parts.m_nHeight < 0 ? r : rows - 1 - r;
         std::string row(stride, '\0');
@@ -79,27 +71,6 @@ void SetSimString(const char16_t* name, const std::u16string& value)
 {
     ASSERT_EQ(_Key().WriteString(_Wide(name), _Wide(value)), ERROR_SUCCESS);
 }
-
-void SetSimMultiString(const char16_t* name, const std::vector<std::u16string>& values)
-{
-    std::vector<WString> wide;
-    for (const std::u16string& value : values)
-        wide.push_back(_Wide(value));
-    ASSERT_EQ(_Key().WriteMultiString(_Wide(name), wide), ERROR_SUCCESS);
-}
-
-std::optional<std::vector<std::u16string>> SimMultiString(const char16_t* name)
-{
-    const auto values = _Key().ReadMultiString(_Wide(name));
-    if (!values)
-        return std::nullopt;
-    std::vector<std::u16string> texts;
-    for (const WString& value : *values)
-        texts.emplace_back(value.begin(), value.end());
-    return texts;
-}
-
-std::optional<uint32_t> SimDword(const char16_t* name) { return _Key().ReadDword(_Wide(name)); }
 
 SimTest::SimTest() { VeskBitSimReset(); }
 

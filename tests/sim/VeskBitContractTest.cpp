@@ -1,10 +1,10 @@
 // The simulated veskbit2 library through its four functions, as the driver
-// relies on them: attach test, open, polls until a finger, scripted answers,
-// and a close from another thread ending a poll loop.
+// relies on them, and the pictures it serves.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "SimTestKit.h"
@@ -16,12 +16,11 @@ namespace simtest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Block = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 uint32_t Open(uint32_t& cell) { return VeskBitOpenWithPriorityEx(&cell, 0, 0, 240, 368, 1); }
 
-uint32_t Le(const Block& block, size_t offset, int bytes)
+uint32_t Le(const Pixels& block, size_t offset, int bytes)
 {
     uint32_t value = 0;
     for (int i = 0; i < bytes; ++i)
@@ -30,7 +29,7 @@ uint32_t Le(const Block& block, size_t offset, int bytes)
 }
 
 // The block's pixels turned back to top row first.
-Pixels PixelsOf(const Block& block)
+Pixels Upright(const Pixels& block)
 {
     Pixels pixels;
     for (uint32_t row = kVeskBitHeight; row-- > 0;) {
@@ -40,37 +39,44 @@ Pixels PixelsOf(const Block& block)
     return pixels;
 }
 
-// Polls as the driver does until anything but "no image yet".
-uint16_t PollUntilAnswer(uint32_t& cell, Block& block, Clock::duration limit = 5s)
-{
-    const Clock::time_point end = Clock::now() + limit;
-    for (;;) {
-        const uint16_t status = VeskBitGetImage(&cell, block.data());
-        if (status != kVeskBitNoImageYet || Clock::now() > end)
-            return status;
-        std::this_thread::sleep_for(10ms);
-    }
-}
-
 class VeskBitTest : public SimTest {
 protected:
-    Block m_block = Block(kVeskBitBlockSize, 0);
+    // Polls as the driver does until anything but "no image yet".
+    uint16_t PollUntilAnswer(uint32_t& cell)
+    {
+        const Clock::time_point end = Clock::now() + 5s;
+        for (;;) {
+            const uint16_t status = VeskBitGetImage(&cell, m_block.data());
+            if (status != kVeskBitNoImageYet || Clock::now() > end)
+                return status;
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    // One attempt on a fresh handle; the picture upright, empty on failure.
+    Pixels Picture()
+    {
+        uint32_t cell = 0;
+        const bool ok = Open(cell) == 0 && PollUntilAnswer(cell) == kVeskBitImage;
+        VeskBitClose(&cell);
+        return ok ? Upright(m_block) : Pixels{};
+    }
+
+    Pixels m_block = Pixels(kVeskBitBlockSize, 0);
 };
 
 TEST_F(VeskBitTest, AttachTestFollowsTheSettings)
 {
-    struct Case {
+    const struct {
         const char* name;
-        int stored;  // -1: no value, -2: a string
+        int stored;     // -1: no value, -2: a string
         int inProcess;  // -1: not set
-        uint32_t expected;
+        bool expected;
+    } cases[] = {
+        {"nothing stored", -1, -1, true}, {"stored 0", 0, -1, false},
+        {"stored 7", 7, -1, true},        {"stored as a string", -2, -1, true},
+        {"in process wins", 1, 0, false},
     };
-    const Case cases[] = {
-        {"nothing stored", -1, -1, 1}, {"stored 0", 0, -1, 0},
-        {"stored 7", 7, -1, 1},        {"stored as a string", -2, -1, 1},
-        {"in process wins off", 1, 0, 0}, {"in process wins on", 0, 1, 1},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         VeskBitSimReset();
         if (c.stored >= 0)
@@ -79,32 +85,26 @@ TEST_F(VeskBitTest, AttachTestFollowsTheSettings)
             SetSimString(u"Attached", u"0");
         if (c.inProcess >= 0)
             VeskBitSimSetAttached(c.inProcess);
-        EXPECT_EQ(VeskBitDeviceAttached() != 0, c.expected != 0);
+        EXPECT_EQ(VeskBitDeviceAttached() != 0, c.expected);
     }
 }
 
 TEST_F(VeskBitTest, OpenWritesAHandleOrAnswersWhyNot)
 {
     uint32_t cell = 0;
-    EXPECT_EQ(VeskBitOpenWithPriorityEx(&cell, 2, 0, 240, 368, 9), 0);
-    EXPECT_NE(cell, 0u);
+    ASSERT_EQ(Open(cell), 0u);
     const uint32_t handle = cell;
-    EXPECT_EQ(Open(cell), 0) << "a second open of the same cell";
+    EXPECT_NE(handle, 0u);
+    EXPECT_EQ(Open(cell), 0u) << "a second open of the same cell";
     EXPECT_EQ(cell, handle);
     EXPECT_EQ(VeskBitSimStats().m_nOpenHandles, 1u);
 
     uint32_t other = 0;
     EXPECT_EQ(VeskBitOpenWithPriorityEx(&other, 1, 0, 256, 360, 5), kVeskBitEnd);
     EXPECT_EQ(other, 0u);
-    const CVeskBitSimStats stats = VeskBitSimStats();
-    EXPECT_EQ(stats.m_nLastPriority, 1u);
-    EXPECT_EQ(stats.m_nLastWidth, 256u);
-    EXPECT_EQ(stats.m_nLastHeight, 360u);
-    EXPECT_EQ(stats.m_nLastOption, 5u);
     EXPECT_NE(VeskBitSimLastProblem().find("256 x 360"), std::string::npos);
-
     VeskBitSimSetAttached(0);
-    EXPECT_EQ(Open(other), 4003);
+    EXPECT_EQ(Open(other), 4003u);
     EXPECT_EQ(other, 0u);
 }
 
@@ -113,38 +113,39 @@ TEST_F(VeskBitTest, PollsWaitForTheFingerThenFillTheBlock)
     VeskBitSimSetSeed(42);
     VeskBitSimSetFingerDelay(150);
     uint32_t cell = 0;
-    ASSERT_EQ(Open(cell), 0);
+    ASSERT_EQ(Open(cell), 0u);
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitNoImageYet);
-    EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitNoImageYet);
-    ASSERT_EQ(PollUntilAnswer(cell, m_block), kVeskBitImage);
+    ASSERT_EQ(PollUntilAnswer(cell), kVeskBitImage);
     EXPECT_GE(Clock::now() - start, 150ms);
-
-    // A BITMAPINFOHEADER for a bottom-up 240 x 368 grey picture, its palette,
-    // then the pixels.
+    ASSERT_EQ(m_block.size(), 89384u);
+    // A BITMAPINFOHEADER for a bottom-up 240 x 368 grey picture, its palette, the pixels.
     EXPECT_EQ(Le(m_block, 0, 4), 40u);
     EXPECT_EQ(Le(m_block, 4, 4), 240u);
     EXPECT_EQ(Le(m_block, 8, 4), 368u);
     EXPECT_EQ(Le(m_block, 14, 2), 8u);
     EXPECT_EQ(Le(m_block, 40 + 4 * 200, 4), 0xC8C8C8u);
-    EXPECT_EQ(PixelsOf(m_block), vsim::GenerateRidges(240, 368, 42, 0).GetPixels());
+    EXPECT_EQ(Upright(m_block), vsim::GenerateRidges(240, 368, 42, 0).GetPixels());
 
     // The next attempt waits again and shows the next touch.
     EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitNoImageYet);
-    ASSERT_EQ(PollUntilAnswer(cell, m_block), kVeskBitImage);
-    EXPECT_EQ(PixelsOf(m_block), vsim::GenerateRidges(240, 368, 42, 1).GetPixels());
-    EXPECT_EQ(VeskBitSimStats().m_nImages, 2u);
+    ASSERT_EQ(PollUntilAnswer(cell), kVeskBitImage);
+    EXPECT_EQ(Upright(m_block), vsim::GenerateRidges(240, 368, 42, 1).GetPixels());
 }
 
 TEST_F(VeskBitTest, ScriptedAnswersReplaceTheNextPollsInOrder)
 {
     VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
-    ASSERT_TRUE(VeskBitSimScript({"0x2000", "0x1000", "0", "0x8400", "0x8020", "7", "image:8000"}));
+    ASSERT_TRUE(VeskBitSimScript({"0x2000", "0x1000", "0", "0x8400", "7", "image:8000", "4003"}));
     uint32_t cell = 0;
-    ASSERT_EQ(Open(cell), 0);
-    for (const uint16_t expected : {0x2000, 0x1000, 0, 0x8400, 0x8020, 7, 8000, 0x2000, 0x2000})
+    ASSERT_EQ(Open(cell), 0u);
+    for (const uint16_t expected : {0x2000, 0x1000, 0, 0x8400, 7, 8000, 4003, 4003})
         EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), expected);
     EXPECT_EQ(VeskBitSimStats().m_nImages, 1u);
+    EXPECT_EQ(VeskBitDeviceAttached(), 0u) << "a scripted 4003 unplugs for good";
+
+    const char* const bad[] = {"0x8000", "open:0x10000", "0"};
+    EXPECT_EQ(VeskBitSimSetScript(bad, 3), 2u) << "the malformed entry's position";
 }
 
 TEST_F(VeskBitTest, EachCallTakesTheEntriesMeantForIt)
@@ -154,43 +155,20 @@ TEST_F(VeskBitTest, EachCallTakesTheEntriesMeantForIt)
     uint32_t cell = 0;
     EXPECT_EQ(VeskBitDeviceAttached(), 0u);
     EXPECT_EQ(VeskBitDeviceAttached(), 1u);
-    EXPECT_EQ(Open(cell), 0x0123);
+    EXPECT_EQ(Open(cell), 0x0123u);
     EXPECT_EQ(cell, 0u);
-    EXPECT_EQ(Open(cell), 0);
+    EXPECT_EQ(Open(cell), 0u);
     EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), 0x1000);
     EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), 0);
     EXPECT_EQ(VeskBitClose(&cell), 5);
     EXPECT_NE(cell, 0u) << "a failed close leaves the device open";
+    const uint32_t stale = cell;
     EXPECT_EQ(VeskBitClose(&cell), 0);
     EXPECT_EQ(cell, 0u);
-}
-
-TEST_F(VeskBitTest, ScriptedNoScannerUnplugsForGood)
-{
-    ASSERT_TRUE(VeskBitSimScript({"4003"}));
-    uint32_t cell = 0;
-    ASSERT_EQ(Open(cell), 0);
-    EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), 4003);
-    EXPECT_EQ(VeskBitDeviceAttached(), 0u);
-    EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), 4003);
-    uint32_t other = 0;
-    EXPECT_EQ(Open(other), 4003);
-}
-
-TEST_F(VeskBitTest, ClosedOrUnknownHandlesEndThePoll)
-{
-    uint32_t cell = 0;
-    ASSERT_EQ(Open(cell), 0);
-    uint32_t stale = cell;
-    EXPECT_EQ(VeskBitClose(&cell), 0);
-    EXPECT_EQ(cell, 0u);
-    EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitEnd);
-    EXPECT_EQ(VeskBitGetImage(&stale, m_block.data()), kVeskBitEnd);
+    uint32_t copy = stale;
+    EXPECT_EQ(VeskBitGetImage(&copy, m_block.data()), kVeskBitEnd) << "a closed handle";
     EXPECT_EQ(VeskBitClose(&cell), kVeskBitEnd);
     EXPECT_EQ(VeskBitGetImage(nullptr, m_block.data()), kVeskBitEnd);
-    ASSERT_EQ(Open(cell), 0);
-    EXPECT_EQ(VeskBitGetImage(&cell, nullptr), kVeskBitEnd);
-    EXPECT_EQ(VeskBitSimStats().m_nOpenHandles, 1u);
 }
 
 // The driver polls every 50 ms holding its lock only during each call; the
@@ -199,10 +177,10 @@ TEST_F(VeskBitTest, CloseFromAnotherThreadEndsARunningPollLoop)
 {
     VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
     uint32_t cell = 0;
-    ASSERT_EQ(Open(cell), 0);
+    ASSERT_EQ(Open(cell), 0u);
     std::mutex driverLock;
     auto poller = std::async(std::launch::async, [&] {
-        Block block(kVeskBitBlockSize);
+        Pixels block(kVeskBitBlockSize);
         for (;;) {
             uint16_t status;
             {
@@ -223,30 +201,47 @@ TEST_F(VeskBitTest, CloseFromAnotherThreadEndsARunningPollLoop)
     EXPECT_EQ(poller.get(), kVeskBitEnd);
 }
 
-// Without any caller-side lock, for the sanitizers: every call is safe
-// against every other.
-TEST_F(VeskBitTest, CallsFromManyThreadsAtOnce)
+TEST_F(VeskBitTest, SeedFixesTheFinger)
 {
-    VeskBitSimSetFingerDelay(0);  // every poll delivers: the picture path races too
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([] {
-            Block block(kVeskBitBlockSize);
-            uint32_t cell = 0;
-            for (int i = 0; i < 6; ++i) {
-                VeskBitDeviceAttached();
-                Open(cell);
-                VeskBitGetImage(&cell, block.data());
-                if (i % 2 == 0)
-                    VeskBitClose(&cell);
-            }
-            VeskBitClose(&cell);
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(VeskBitSimStats().m_nOpenHandles, 0u);
-    EXPECT_EQ(VeskBitSimStats().m_nImages, 24u);
+    VeskBitSimSetFingerDelay(0);
+    SetSimDword(u"Seed", 5);
+    const Pixels stored = Picture();
+    ASSERT_FALSE(stored.empty());
+    VeskBitSimSetSeed(5);
+    EXPECT_EQ(Picture(), stored) << "the stored seed is the same finger";
+    VeskBitSimSetSeed(6);
+    EXPECT_NE(Picture(), stored);
+}
+
+TEST_F(VeskBitTest, ServesImageFilesUprightAndCentred)
+{
+    VeskBitSimSetFingerDelay(0);
+    Pixels exact(240 * 368);
+    for (size_t i = 0; i < exact.size(); ++i)
+        exact[i] = static_cast<uint8_t>(i / 240);  // the row number shows any flip
+    const std::string pgm = WriteScratch("exact.pgm", Pgm(240, 368, 255, exact));
+    SetSimString(u"ImageFile", std::u16string(pgm.begin(), pgm.end()));
+    EXPECT_EQ(Picture(), exact);
+
+    CBmpParts small;
+    small.m_nWidth = 2;
+    small.m_nHeight = 2;
+    small.m_vPixels = {10, 20, 30, 40};
+    VeskBitSimSetImageFile(WriteScratch("small.bmp", Bmp(small)).c_str());
+    const Pixels centred = Picture();
+    ASSERT_EQ(centred.size(), exact.size());
+    EXPECT_EQ(centred[0], 255);
+    EXPECT_EQ(centred[183 * 240 + 119], 10);
+    EXPECT_EQ(centred[183 * 240 + 120], 20);
+    EXPECT_EQ(centred[184 * 240 + 119], 30);
+
+    const std::string zero = WriteScratch("zero.pgm", "P5 2 2 0\n\1\1\1\1");
+    VeskBitSimSetImageFile(zero.c_str());
+    uint32_t cell = 0;
+    ASSERT_EQ(Open(cell), 0u);
+    EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitEnd);
+    EXPECT_NE(VeskBitSimLastProblem().find("'" + zero + "'"), std::string::npos);
+    EXPECT_NE(VeskBitSimLastProblem().find("maxval 0"), std::string::npos);
 }
 
 }  // namespace

@@ -11,16 +11,12 @@
 
 namespace synctest {
 
-bool CountUnderMutex(const std::string& name, const std::string& file, int rounds, bool reopen)
+bool CountUnderMutex(const std::string& name, const std::string& file, int rounds)
 {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
     const int fd = open(file.c_str(), O_RDWR);
     bool ok = mutex && fd >= 0;
     for (int i = 0; ok && i < rounds; ++i) {
-        if (reopen) {  // the object keeps vanishing and coming back between the two processes
-            CloseHandle(mutex);
-            mutex = CreateMutexW(nullptr, FALSE, Wide(name).c_str());
-        }
         long value = 0;
         ok = WaitForSingleObject(mutex, INFINITE) == WAIT_OBJECT_0 &&
             pread(fd, &value, sizeof value, 0) >= 0;
@@ -77,7 +73,7 @@ int Play(const std::string& role, const std::string& name, const std::string& fi
     }
     if (role == "append")
         return synctest::AppendRecords(file, name, rounds) ? 0 : 1;
-    return synctest::CountUnderMutex(name, file, rounds, role == "count-reopen") ? 0 : 1;
+    return synctest::CountUnderMutex(name, file, rounds) ? 0 : 1;
 }
 
 bool PlayRoleIfAsked()

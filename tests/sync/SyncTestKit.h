@@ -40,9 +40,8 @@ inline testkit::ProcessResult RunRole(const std::string& role, const std::string
 }
 
 // Workers shared by the parent and its child: `rounds` increments of a
-// counter file under the mutex (opened afresh each round when `reopen`),
-// and `rounds` records appended to a file.
-bool CountUnderMutex(const std::string& name, const std::string& file, int rounds, bool reopen);
+// counter file under the mutex, and `rounds` records appended to a file.
+bool CountUnderMutex(const std::string& name, const std::string& file, int rounds);
 bool AppendRecords(const std::string& file, const std::string& tag, int rounds);
 
 }  // namespace synctest
