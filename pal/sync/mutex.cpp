@@ -111,6 +111,16 @@ HANDLE CreatePrivate(BOOL initialOwner)
     return handle;
 }
 
+// The named object behind `name`, found, joined or (as `mode` allows) made.
+DWORD OpenNamed(LPCWSTR name, pal::CSharedFile::EOpen mode, std::u16string& canonical,
+                std::shared_ptr<pal::CSharedMutex>& mutex, bool& existed)
+{
+    const DWORD result = pal::CanonicalMutexName(name, canonical);
+    if (result != ERROR_SUCCESS)
+        return result;
+    return FindOrOpen(pal::MutexFilePath(canonical), mode, mutex, existed);
+}
+
 }  // namespace
 
 // Inheritance is not offered: no process is started with our handles.
@@ -119,13 +129,10 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR nam
     if (!name || !*name)
         return CreatePrivate(initialOwner);
     std::u16string canonical;
-    DWORD result = pal::CanonicalMutexName(name, canonical);
-    if (result != ERROR_SUCCESS)
-        return Fail(result);
     std::shared_ptr<pal::CSharedMutex> mutex;
     bool existed = false;
-    result = FindOrOpen(pal::MutexFilePath(canonical), pal::CSharedFile::EOpen::CreateOrJoin, mutex,
-                        existed);
+    const DWORD result =
+        OpenNamed(name, pal::CSharedFile::EOpen::CreateOrJoin, canonical, mutex, existed);
     if (result != ERROR_SUCCESS)
         return Fail(result);
     // MUTEX_ALL_ACCESS is what opening an existing mutex asks for here.
@@ -143,13 +150,10 @@ HANDLE WINAPI OpenMutexW(DWORD access, BOOL, LPCWSTR name)
     if (!name || !*name)
         return Fail(ERROR_INVALID_PARAMETER);
     std::u16string canonical;
-    DWORD result = pal::CanonicalMutexName(name, canonical);
-    if (result != ERROR_SUCCESS)
-        return Fail(result);
     std::shared_ptr<pal::CSharedMutex> mutex;
     bool existed = false;
-    result = FindOrOpen(pal::MutexFilePath(canonical), pal::CSharedFile::EOpen::JoinOnly, mutex,
-                        existed);
+    const DWORD result =
+        OpenNamed(name, pal::CSharedFile::EOpen::JoinOnly, canonical, mutex, existed);
     if (result != ERROR_SUCCESS)
         return Fail(result);
     const bool denied = !mutex->CreatedHere() && pal::IsMutexDenied(canonical);
