@@ -26,6 +26,12 @@ struct FileStamp {
 
 class CHiveCache {
 public:
+    // Waits out any change in progress; used before the cache is released.
+    void Quiesce()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+    }
+
     static CHiveCache& Instance();
 
     // A null tree found here means the file was seen to be corrupt.

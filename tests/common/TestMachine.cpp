@@ -27,6 +27,9 @@ CScratchMachine::CScratchMachine()
     fs::create_directories(SystemDir());
     setenv("VESK_REGISTRY_DIR", RegistryDir().c_str(), 1);
     setenv("VESK_SYSTEM_DIR", SystemDir().c_str(), 1);
+    // Named objects too: tests running at once must not share a mutex name.
+    fs::create_directories(m_sRoot + "/objects");
+    setenv("VESK_OBJECTS_DIR", (m_sRoot + "/objects").c_str(), 1);
     pal::ClearAllSettings();
 }
 
@@ -35,6 +38,7 @@ CScratchMachine::~CScratchMachine()
     pal::ClearAllSettings();
     unsetenv("VESK_REGISTRY_DIR");
     unsetenv("VESK_SYSTEM_DIR");
+    unsetenv("VESK_OBJECTS_DIR");
     std::error_code ignored;
     fs::remove_all(m_sRoot, ignored);
 }
