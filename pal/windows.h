@@ -4,6 +4,7 @@
 #include "pal/base/handles.h"
 #include "pal/base/settings.h"
 #include "pal/base/wintypes.h"
+#include "pal/crypto/crypto.h"
 #include "pal/files/files.h"
 #include "pal/modules/modules.h"
 #include "pal/registry/registry.h"

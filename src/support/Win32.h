@@ -10,6 +10,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <wincrypt.h>
 #include <process.h>
 #include <psapi.h>
 #include <shlobj.h>

@@ -1,0 +1,291 @@
+#include "channel/C3DESEncode.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "support/Format.h"
+#include "support/Logging.h"
+
+namespace {
+
+constexpr DWORD kRandomBytes = 96;
+constexpr DWORD kMessageChars = 512;
+constexpr size_t kLineChars = 1024;
+const WCHAR kDetailPattern[] = W(": \r\n\tvalue: %#X \r\n\tMessage: %s");
+const WCHAR kInlinePattern[] = W(": value: %#X; Message: %s");
+
+// The system's text for a code, on one line.
+WString SystemMessage(DWORD nCode)
+{
+    WCHAR buffer[kMessageChars + 1] = {};
+    const DWORD nLen =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nCode,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, kMessageChars, nullptr);
+    WString sText(buffer, nLen);
+    for (auto& c : sText)
+        if (c == W('\r') || c == W('\n'))
+            c = W(' ');
+    while (!sText.empty() && sText.back() == W(' '))
+        sText.pop_back();
+    return sText;
+}
+
+void LogCallError(const WCHAR* pszCall, DWORD nCode, const WCHAR* pszPattern = kDetailPattern)
+{
+    if (!IsErrorEnabled())
+        return;
+    WString sLine =
+        WString(W("Error during ")) + pszCall + Format(pszPattern, nCode, SystemMessage(nCode));
+    if (sLine.size() > kLineChars)
+        sLine.resize(kLineChars);
+    LogError(sLine.c_str());
+}
+
+void LogLastError(const WCHAR* pszCall) { LogCallError(pszCall, GetLastError()); }
+
+void LogCritical(const WCHAR* pszText)
+{
+    if (IsErrorEnabled())
+        LogError(pszText);
+}
+
+bool IsBadKeyset(DWORD nCode) { return nCode == static_cast<DWORD>(NTE_BAD_KEYSET); }
+
+uint32_t ReadLe32(const uint8_t* p)
+{
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+void WriteLe32(uint8_t* p, uint32_t nValue)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(nValue >> (8 * i));
+}
+
+uint32_t SeedFromRandom(const BYTE* pRandom)
+{
+    uint32_t nSeed = pRandom[0];
+    for (DWORD i = 0; i < kRandomBytes; ++i) {
+        const BYTE b = pRandom[i];
+        nSeed += static_cast<uint32_t>(std::pow(static_cast<double>(b), b % 5));
+    }
+    return nSeed;
+}
+
+// Acquires a verify-only context, creating the key set when the provider
+// reports none; logs each failed attempt with the caller's pattern.
+bool AcquireVerifyContext(HCRYPTPROV& hProv, DWORD nProvType, const WCHAR* pszPattern)
+{
+    if (CryptAcquireContextW(&hProv, nullptr, nullptr, nProvType, CRYPT_VERIFYCONTEXT))
+        return true;
+    const DWORD nCode = GetLastError();
+    LogCallError(W("CryptAcquireContext"), nCode, pszPattern);
+    if (!IsBadKeyset(nCode))
+        return false;
+    if (CryptAcquireContextW(&hProv, nullptr, nullptr, nProvType,
+                             CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
+        return true;
+    LogCallError(W("CryptAcquireContext"), GetLastError(), pszPattern);
+    hProv = 0;
+    return false;
+}
+
+} // namespace
+
+uint32_t C3DESEncode::GenerateSeed()
+{
+    HCRYPTPROV hProv = 0;
+    if (!AcquireVerifyContext(hProv, PROV_DH_SCHANNEL, kInlinePattern))
+        return 0;
+    uint32_t nSeed = 0;
+    std::vector<BYTE> random(kRandomBytes);
+    if (CryptGenRandom(hProv, kRandomBytes, random.data()))
+        nSeed = SeedFromRandom(random.data());
+    else
+        LogCallError(W("CryptGenRandom"), GetLastError(), kInlinePattern);
+    if (!CryptReleaseContext(hProv, 0))
+        LogLastError(W("CryptReleaseContext"));
+    return nSeed;
+}
+
+bool C3DESEncode::Serialize(const CMyByteArray& input, CMyByteArray& output)
+{
+    output.RemoveAll();
+    const uint32_t n = input.GetSize();
+    if (n == 0)
+        return false;
+    const DWORD nCapacity = 2 * n + 40;
+    CMyByteArray work(nCapacity);
+    std::memcpy(work.GetData(), input.GetData(), n);
+    DWORD nLen = n;
+    const uint32_t nSeed = GenerateSeed();
+    {
+        StreamSink sink;
+        sink.SetSeed(nSeed);
+        if (!sink.Encrypt(work.GetData(), nLen, nCapacity))
+            return false;
+    }
+    work.SetSize(nLen);
+    output.SetSize(nLen + kHeaderLen);
+    WriteLe32(output.GetData(), nLen);
+    WriteLe32(output.GetData() + 4, nSeed);
+    std::memcpy(output.GetData() + kHeaderLen, work.GetData(), nLen);
+    work.RemoveAll();
+    return true;
+}
+
+bool C3DESEncode::Deserialize(const CMyByteArray& input, CMyByteArray& output)
+{
+    output.RemoveAll();
+    const uint32_t nSize = input.GetSize();
+    if (nSize < kMinEnvelope)
+        return false;
+    const uint32_t nLen = ReadLe32(input.GetData());
+    // Compared in 64 bits: a length near 2^32 must not wrap into a match.
+    if (uint64_t{nLen} + kHeaderLen != nSize)
+        return false;
+    const uint32_t nSeed = ReadLe32(input.GetData() + 4);
+    output.SetSize(nLen);
+    std::memcpy(output.GetData(), input.GetData() + kHeaderLen, nLen);
+    DWORD nPlain = nLen;
+    StreamSink sink;
+    sink.SetSeed(nSeed);
+    if (!sink.Decrypt(output.GetData(), nPlain))
+        return false;
+    output.SetSize(nPlain);
+    return true;
+}
+
+C3DESEncode::StreamSink::~StreamSink()
+{
+    Release();
+    if (m_pKeyMaterial)
+        std::memset(m_pKeyMaterial.get(), 0xFF, m_nKeyMaterialLen);
+}
+
+void C3DESEncode::StreamSink::SetSeed(uint32_t nSeed)
+{
+    m_pKeyMaterial = std::make_unique<BYTE[]>(kKeyMaterialLen);
+    m_nKeyMaterialLen = kKeyMaterialLen;
+    CSeedGenerator generator(nSeed);
+    for (uint32_t nOffset = 0; nOffset < kKeyMaterialLen; nOffset += 4)
+        WriteLe32(m_pKeyMaterial.get() + nOffset, generator.Next());
+    if (MakeSessionKey())
+        m_bReady = true;
+}
+
+bool C3DESEncode::StreamSink::MakeSessionKey()
+{
+    if (!AcquireVerifyContext(m_hProv, m_nProvType, kDetailPattern))
+        return false;
+    if (!CryptCreateHash(m_hProv, m_nHashAlg, 0, 0, &m_hHash)) {
+        m_hHash = 0;
+        LogLastError(W("CryptCreateHash"));
+        return false;
+    }
+    if (!CryptHashData(m_hHash, m_pKeyMaterial.get(), m_nKeyMaterialLen, 0)) {
+        LogLastError(W("CryptHashData"));
+        return false;
+    }
+    if (!CryptDeriveKey(m_hProv, m_nCipherAlg, m_hHash, 0, &m_hKey)) {
+        m_hKey = 0;
+        LogLastError(W("CryptDeriveKey"));
+        return false;
+    }
+    m_bReady = true;
+    return true;
+}
+
+bool C3DESEncode::StreamSink::_AppendDigest(BYTE* pData, DWORD& nLen)
+{
+    HCRYPTHASH hHash = 0;
+    if (!CryptCreateHash(m_hProv, CALG_SHA1, 0, 0, &hHash))
+        return false;
+    DWORD nDigestLen = kDigestLen;
+    bool bOk = CryptHashData(hHash, pData, nLen, 0) != FALSE;
+    if (bOk) {
+        bOk = CryptGetHashParam(hHash, HP_HASHVAL, pData + nLen, &nDigestLen, 0) != FALSE;
+        if (!bOk)
+            LogCritical(W("Critical Error occured while encrypting data: can not "
+                          "create hash checksum !!!"));
+    }
+    CryptDestroyHash(hHash);
+    if (bOk)
+        nLen += kDigestLen;
+    return bOk;
+}
+
+bool C3DESEncode::StreamSink::Encrypt(BYTE* pData, DWORD& nLen, DWORD nCapacity)
+{
+    if (!pData || nCapacity == 0 || !m_bReady || uint64_t{nLen} + kDigestLen >= nCapacity)
+        return false;
+    if (!_AppendDigest(pData, nLen))
+        return false;
+    if (!CryptEncrypt(m_hKey, 0, TRUE, 0, pData, &nLen, nCapacity)) {
+        LogLastError(W("CryptEncrypt"));
+        return false;
+    }
+    return true;
+}
+
+bool C3DESEncode::StreamSink::_DigestMatches(const BYTE* pData, DWORD nLen)
+{
+    HCRYPTHASH hHash = 0;
+    if (!CryptCreateHash(m_hProv, CALG_SHA1, 0, 0, &hHash))
+        return false;
+    BYTE digest[kDigestLen] = {};
+    DWORD nDigestLen = kDigestLen;
+    const bool bHashed = CryptHashData(hHash, pData, nLen, 0) &&
+                         CryptGetHashParam(hHash, HP_HASHVAL, digest, &nDigestLen, 0);
+    CryptDestroyHash(hHash);
+    return bHashed && std::memcmp(digest, pData + nLen, kDigestLen) == 0;
+}
+
+bool C3DESEncode::StreamSink::Decrypt(BYTE* pData, DWORD& nLen)
+{
+    if (!pData || nLen == 0 || !m_bReady)
+        return false;
+    if (!CryptDecrypt(m_hKey, 0, TRUE, 0, pData, &nLen)) {
+        LogLastError(W("CryptDecrypt"));
+        return false;
+    }
+    if (nLen < kDigestLen)
+        return false;
+    nLen -= kDigestLen;
+    if (!_DigestMatches(pData, nLen)) {
+        LogCritical(W("Critical Error occured while decrypting data: stream is "
+                      "tampered, hash "
+                      "checksums are not identical !!!"));
+        return false;
+    }
+    return true;
+}
+
+bool C3DESEncode::StreamSink::Release()
+{
+    m_bReady = false;
+    bool bResult = true;
+    if (m_hKey) {
+        bResult = CryptDestroyKey(m_hKey) != FALSE;
+        if (bResult)
+            m_hKey = 0;
+        else
+            LogLastError(W("CryptDestroyKey"));
+    }
+    if (m_hHash) {
+        bResult = CryptDestroyHash(m_hHash) != FALSE;
+        if (bResult)
+            m_hHash = 0;
+        else
+            LogLastError(W("CryptDestroyHash"));
+    }
+    if (m_hProv) {
+        bResult = CryptReleaseContext(m_hProv, 0) != FALSE;
+        if (bResult)
+            m_hProv = 0;
+        else
+            LogLastError(W("CryptReleaseContext"));
+    }
+    return bResult;
+}

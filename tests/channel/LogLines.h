@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace loglines {
+void Clear();
+std::vector<std::string> Errors();
+} // namespace loglines
