@@ -31,6 +31,9 @@ namespace {
 // reporter prints as usual.
 class CCollectingReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the output goes to logs as often as to a terminal.
+    CCollectingReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
