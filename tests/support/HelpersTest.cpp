@@ -34,8 +34,8 @@ TEST(FsHelper, FileVersionOfStampedLibraries)
         const char* padded;
         const char* plain;
     } const cases[] = {
-        {VESK_SAMPLE_7_7_0_60, "07.07.00.00060", "7.7.0.60"},
-        {VESK_SAMPLE_10_2_300_65535, "10.02.300.65535", "10.2.300.65535"},
+        {VESK_VERSIONED_SAMPLE, "07.07.00.00060", "7.7.0.60"},
+        {VESK_VERSIONED_PROGRAM, "10.02.300.65535", "10.2.300.65535"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
