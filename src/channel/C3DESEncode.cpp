@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/Format.h"
+#include "support/LittleEndian.h"
 #include "support/Logging.h"
 
 namespace {
@@ -51,17 +52,6 @@ void LogCritical(const WCHAR* pszText)
 }
 
 bool IsBadKeyset(DWORD nCode) { return nCode == static_cast<DWORD>(NTE_BAD_KEYSET); }
-
-uint32_t ReadLe32(const uint8_t* p)
-{
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void WriteLe32(uint8_t* p, uint32_t nValue)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(nValue >> (8 * i));
-}
 
 uint32_t SeedFromRandom(const BYTE* pRandom)
 {
@@ -112,47 +102,65 @@ uint32_t C3DESEncode::GenerateSeed()
 bool C3DESEncode::Serialize(const CMyByteArray& input, CMyByteArray& output)
 {
     output.RemoveAll();
+    if (input.IsEmpty())
+        return false;
+    return SerializeWithSeed(input, output, GenerateSeed());
+}
+
+bool C3DESEncode::SerializeWithSeed(const CMyByteArray& input, CMyByteArray& output,
+                                    uint32_t nSeed)
+{
+    output.RemoveAll();
     const uint32_t n = input.GetSize();
-    if (n == 0)
+    // The work area (data, digest, padding, room to spare) must fit 32 bits.
+    if (n == 0 || n > (UINT32_MAX - 40) / 2)
         return false;
     const DWORD nCapacity = 2 * n + 40;
     CMyByteArray work(nCapacity);
     std::memcpy(work.GetData(), input.GetData(), n);
     DWORD nLen = n;
-    const uint32_t nSeed = GenerateSeed();
     {
         StreamSink sink;
         sink.SetSeed(nSeed);
         if (!sink.Encrypt(work.GetData(), nLen, nCapacity))
             return false;
     }
-    work.SetSize(nLen);
     output.SetSize(nLen + kHeaderLen);
-    WriteLe32(output.GetData(), nLen);
-    WriteLe32(output.GetData() + 4, nSeed);
+    StoreLE32(output.GetData(), nLen);
+    StoreLE32(output.GetData() + 4, nSeed);
     std::memcpy(output.GetData() + kHeaderLen, work.GetData(), nLen);
     work.RemoveAll();
     return true;
 }
 
-bool C3DESEncode::Deserialize(const CMyByteArray& input, CMyByteArray& output)
+bool C3DESEncode::Deserialize(const CMyByteArray& input, CMyByteArray& output,
+                              EChannelFault* pFault)
 {
+    EChannelFault eIgnored = EChannelFault::None;
+    EChannelFault& eFault = pFault ? *pFault : eIgnored;
+    eFault = EChannelFault::None;
     output.RemoveAll();
     const uint32_t nSize = input.GetSize();
-    if (nSize < kMinEnvelope)
+    if (nSize < kMinEnvelope) {
+        eFault = nSize == 0 ? EChannelFault::Empty : EChannelFault::TooShort;
         return false;
-    const uint32_t nLen = ReadLe32(input.GetData());
+    }
+    const uint32_t nLen = LoadLE32(input.GetData());
     // Compared in 64 bits: a length near 2^32 must not wrap into a match.
-    if (uint64_t{nLen} + kHeaderLen != nSize)
+    if (uint64_t{nLen} + kHeaderLen != nSize) {
+        eFault = EChannelFault::LengthField;
         return false;
-    const uint32_t nSeed = ReadLe32(input.GetData() + 4);
+    }
+    const uint32_t nSeed = LoadLE32(input.GetData() + 4);
     output.SetSize(nLen);
     std::memcpy(output.GetData(), input.GetData() + kHeaderLen, nLen);
     DWORD nPlain = nLen;
     StreamSink sink;
     sink.SetSeed(nSeed);
-    if (!sink.Decrypt(output.GetData(), nPlain))
+    if (!sink.Decrypt(output.GetData(), nPlain)) {
+        eFault = EChannelFault::Integrity;
         return false;
+    }
     output.SetSize(nPlain);
     return true;
 }
@@ -170,7 +178,7 @@ void C3DESEncode::StreamSink::SetSeed(uint32_t nSeed)
     m_nKeyMaterialLen = kKeyMaterialLen;
     CSeedGenerator generator(nSeed);
     for (uint32_t nOffset = 0; nOffset < kKeyMaterialLen; nOffset += 4)
-        WriteLe32(m_pKeyMaterial.get() + nOffset, generator.Next());
+        StoreLE32(m_pKeyMaterial.get() + nOffset, generator.Next());
     if (MakeSessionKey())
         m_bReady = true;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "channel/ChannelFault.h"
 #include "support/CMyByteArray.h"
 #include "support/Win32.h"
 
@@ -31,7 +32,12 @@ public:
     virtual ~C3DESEncode() = default;
 
     static bool Serialize(const CMyByteArray& input, CMyByteArray& output);
-    static bool Deserialize(const CMyByteArray& input, CMyByteArray& output);
+    // The same under a given seed: reproducible envelopes for tools and tests.
+    static bool SerializeWithSeed(const CMyByteArray& input, CMyByteArray& output,
+                                  uint32_t nSeed);
+    // pFault, when given, receives the reason of a refusal.
+    static bool Deserialize(const CMyByteArray& input, CMyByteArray& output,
+                            EChannelFault* pFault = nullptr);
     static uint32_t GenerateSeed();
 
     // The CryptoAPI handles of one operation, released on destruction.

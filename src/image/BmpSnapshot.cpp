@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "image/CRawImg.h"
-#include "image/LittleEndian.h"
+#include "support/LittleEndian.h"
 #include "image/SnapshotSettings.h"
 
 namespace {

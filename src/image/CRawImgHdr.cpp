@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "image/CRawImg.h"
-#include "image/LittleEndian.h"
+#include "support/LittleEndian.h"
 
 CRawImg::CRawImgHdr::CRawImgHdr() : m_baInfo(kInfoSize)
 {

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class CMyByteArray {
 public:
@@ -28,6 +29,12 @@ public:
     const uint8_t& ElementAt(uint32_t nIndex) const { return m_pData[nIndex]; }
 
     CMyByteArray operator+(const CMyByteArray& tail) const;
+    // Exchanges the blocks without copying: hands over a finished buffer.
+    void Swap(CMyByteArray& other) noexcept
+    {
+        std::swap(m_nSize, other.m_nSize);
+        m_pData.swap(other.m_pData);
+    }
 
 private:
     uint32_t m_nSize = 0;

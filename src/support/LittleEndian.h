@@ -18,3 +18,9 @@ inline uint16_t LoadLE16(const uint8_t* pSource)
 {
     return static_cast<uint16_t>(pSource[0] | (pSource[1] << 8));
 }
+
+inline uint32_t LoadLE32(const uint8_t* pSource)
+{
+    return uint32_t{pSource[0]} | uint32_t{pSource[1]} << 8 | uint32_t{pSource[2]} << 16 |
+           uint32_t{pSource[3]} << 24;
+}
