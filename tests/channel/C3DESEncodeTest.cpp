@@ -3,29 +3,12 @@
 #include <cstring>
 
 #include "LogLines.h"
+#include "TestBytes.h"
 #include "channel/C3DESEncode.h"
 
 namespace {
 
-CMyByteArray Bytes(uint32_t nSize, uint8_t nFirst = 0)
-{
-    CMyByteArray a(nSize);
-    for (uint32_t i = 0; i < nSize; ++i)
-        a.ElementAt(i) = static_cast<uint8_t>(nFirst + i);
-    return a;
-}
-
-bool Same(const CMyByteArray& a, const CMyByteArray& b)
-{
-    return a.GetSize() == b.GetSize() &&
-           (a.IsEmpty() || std::memcmp(a.GetData(), b.GetData(), a.GetSize()) == 0);
-}
-
-void PutLe32(CMyByteArray& a, uint32_t nOffset, uint32_t nValue)
-{
-    for (int i = 0; i < 4; ++i)
-        a.ElementAt(nOffset + i) = static_cast<uint8_t>(nValue >> (8 * i));
-}
+using namespace testbytes;
 
 TEST(SeedGenerator, MatchesRuntimeRand)
 {
@@ -93,14 +76,15 @@ TEST(C3DESEncode, MalformedEnvelopesRejected)
         uint32_t nSize;
         uint32_t nLengthField;
         size_t nDecryptErrors; // 0: refused before any decryption
+        EChannelFault eFault;
     } cases[] = {
-        {"empty", 0, 0, 0},
-        {"below minimum", 19, 11, 0},
-        {"length too small", 64, 48, 0},
-        {"length too large", 64, 64, 0},
-        {"length wraps", 64, 0xFFFFFFF8u + 56, 0},
-        {"length huge", 64, 0xFFFFFFFFu, 0},
-        {"not a block multiple", 21, 13, 1},
+        {"empty", 0, 0, 0, EChannelFault::Empty},
+        {"below minimum", 19, 11, 0, EChannelFault::TooShort},
+        {"length too small", 64, 48, 0, EChannelFault::LengthField},
+        {"length too large", 64, 64, 0, EChannelFault::LengthField},
+        {"length wraps", 64, 0xFFFFFFF8u + 56, 0, EChannelFault::LengthField},
+        {"length huge", 64, 0xFFFFFFFFu, 0, EChannelFault::LengthField},
+        {"not a block multiple", 21, 13, 1, EChannelFault::Integrity},
     };
     for (const auto& c : cases) {
         CMyByteArray envelope(c.nSize);
@@ -110,7 +94,9 @@ TEST(C3DESEncode, MalformedEnvelopesRejected)
             PutLe32(envelope, 0, c.nLengthField);
         CMyByteArray out = Bytes(3);
         loglines::Clear();
-        EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out)) << c.pszName;
+        EChannelFault eFault = EChannelFault::None;
+        EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out, &eFault)) << c.pszName;
+        EXPECT_EQ(eFault, c.eFault) << c.pszName;
         EXPECT_EQ(loglines::Errors().size(), c.nDecryptErrors) << c.pszName;
     }
 }
@@ -129,7 +115,9 @@ TEST(C3DESEncode, TamperingDetected)
         envelope.ElementAt(8 + nBit / 8) ^= static_cast<uint8_t>(1u << (nBit % 8));
         CMyByteArray out;
         loglines::Clear();
-        EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out)) << "bit " << nBit;
+        EChannelFault eFault = EChannelFault::None;
+        EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out, &eFault)) << "bit " << nBit;
+        EXPECT_EQ(eFault, EChannelFault::Integrity);
         const auto lines = loglines::Errors();
         ASSERT_EQ(lines.size(), 1u) << "bit " << nBit;
         EXPECT_TRUE(lines[0] == kBadPad || lines[0] == kTampered) << lines[0];
@@ -137,9 +125,7 @@ TEST(C3DESEncode, TamperingDetected)
     // Bit 31 never reaches the generator's output, so it is not tried.
     for (uint32_t nDelta : {1u, 0x100u, 0x40000000u}) {
         CMyByteArray envelope = valid;
-        const uint32_t nSeed = envelope.ElementAt(4) | envelope.ElementAt(5) << 8 |
-                               envelope.ElementAt(6) << 16 | uint32_t{envelope.ElementAt(7)} << 24;
-        PutLe32(envelope, 4, nSeed ^ nDelta);
+        PutLe32(envelope, 4, GetLe32(envelope, 4) ^ nDelta);
         CMyByteArray out;
         EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out)) << "seed delta " << nDelta;
     }
@@ -156,6 +142,12 @@ TEST(C3DESEncode, FreshSeedPerEnvelope)
     ASSERT_TRUE(C3DESEncode::Deserialize(second, b));
     EXPECT_TRUE(Same(a, plain));
     EXPECT_TRUE(Same(b, plain));
+    // A fixed seed gives the same envelope every time and travels in clear.
+    CMyByteArray fixed1, fixed2;
+    ASSERT_TRUE(C3DESEncode::SerializeWithSeed(plain, fixed1, 0x1234));
+    ASSERT_TRUE(C3DESEncode::SerializeWithSeed(plain, fixed2, 0x1234));
+    EXPECT_TRUE(Same(fixed1, fixed2));
+    EXPECT_EQ(GetLe32(fixed1, 4), 0x1234u);
 }
 
 } // namespace

@@ -5,4 +5,5 @@
 namespace loglines {
 void Clear();
 std::vector<std::string> Errors();
+std::vector<std::string> Debug();
 } // namespace loglines

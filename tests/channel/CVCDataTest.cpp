@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <vector>
+
+#include "LogLines.h"
+#include "TestBytes.h"
+#include "channel/C3DESEncode.h"
+#include "channel/CVCData.h"
+
+namespace {
+
+using namespace testbytes;
+
+constexpr uint32_t kWidth = 240;
+constexpr uint32_t kHeight = 368;
+
+// Header in wire order: length, encrypted, compressed, cmd, reserved,
+// width, height, process ID.
+struct SHeader {
+    uint32_t nValues[8] = {32, 1, 1, 4012, 0, 0, 0, 4242};
+};
+
+CMyByteArray Plaintext(const SHeader& header, const CMyByteArray& tail = CMyByteArray())
+{
+    CMyByteArray plain(32);
+    for (uint32_t i = 0; i < 8; ++i)
+        PutLe32(plain, 4 * i, header.nValues[i]);
+    return plain + tail;
+}
+
+CMyByteArray Seal(const CMyByteArray& plain)
+{
+    CMyByteArray envelope;
+    EXPECT_TRUE(C3DESEncode::SerializeWithSeed(plain, envelope, 77));
+    return envelope;
+}
+
+CMyByteArray Deflate(const CMyByteArray& raw)
+{
+    uLongf nLen = compressBound(raw.GetSize());
+    CMyByteArray out(static_cast<uint32_t>(nLen));
+    EXPECT_EQ(compress2(out.GetData(), &nLen, raw.GetData(), raw.GetSize(), 9), Z_OK);
+    out.SetSize(static_cast<uint32_t>(nLen));
+    return out;
+}
+
+// Ridges at a slant with a little deterministic noise, as a scanner shows.
+CMyByteArray FingerprintLike(uint32_t nWidth, uint32_t nHeight)
+{
+    CMyByteArray pixels(nWidth * nHeight);
+    uint32_t nNoise = 12345;
+    for (uint32_t y = 0; y < nHeight; ++y)
+        for (uint32_t x = 0; x < nWidth; ++x) {
+            nNoise = nNoise * 1103515245u + 12345u;
+            const int nRidge = static_cast<int>(6 * std::sin((x * 0.8 + y * 0.6) / 2.5));
+            pixels.ElementAt(y * nWidth + x) =
+                static_cast<uint8_t>(128 + 15 * nRidge + ((nNoise >> 16) % 8 == 0));
+        }
+    return pixels;
+}
+
+CVCData ImageMessage(const CMyByteArray& pixels, uint32_t nWidth, uint32_t nHeight)
+{
+    CVCData message;
+    message.SetCmd(VC_IMAGE_EVENT);
+    message.SetCallingProcessID(31337);
+    EXPECT_TRUE(message.SetImage(pixels, nWidth, nHeight));
+    return message;
+}
+
+TEST(CVCData, OnlyCompleteMessagesSerialize)
+{
+    CMyByteArray envelope = Bytes(5);
+    CVCData empty;
+    EXPECT_FALSE(empty.Serialize(envelope));
+    EXPECT_TRUE(envelope.IsEmpty());
+
+    CVCData image;
+    image.SetCmd(VC_IMAGE_EVENT);
+    image.SetCallingProcessID(1);
+    EXPECT_FALSE(image.Serialize(envelope)) << "image code without pixels";
+    EXPECT_FALSE(image.SetImage(CMyByteArray(), 1, 1));
+    EXPECT_FALSE(image.SetImage(Bytes(6), 0, 6));
+    EXPECT_FALSE(image.SetImage(Bytes(6), 6, 0));
+    EXPECT_FALSE(image.SetImage(Bytes(6), 2, 4));
+    EXPECT_EQ(image.GetWidth(), 0u);
+
+    // A single pixel's zlib stream is longer than twice its input.
+    ASSERT_TRUE(image.SetImage(Bytes(1), 1, 1));
+    EXPECT_FALSE(image.Serialize(envelope));
+}
+
+TEST(CVCData, HeaderOnlyMessageWireForm)
+{
+    CVCData message;
+    message.SetCmd(VC_CMD_GET_IMAGE);
+    message.SetReserved(0xA5A5A5A5u);
+    message.SetCallingProcessID(0x01020304);
+    CMyByteArray envelope, plain;
+    ASSERT_TRUE(message.Serialize(envelope));
+    EXPECT_EQ(envelope.GetSize(), 64u);
+    ASSERT_TRUE(C3DESEncode::Deserialize(envelope, plain));
+    ASSERT_EQ(plain.GetSize(), 32u);
+    const uint32_t expected[8] = {32, 1, 1, VC_CMD_GET_IMAGE, 0xA5A5A5A5u, 0, 0, 0x01020304};
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(GetLe32(plain, 4 * i), expected[i]) << "field " << i;
+
+    CVCData received;
+    ASSERT_TRUE(received.Deserialize(envelope));
+    EXPECT_EQ(received.GetCmd(), VC_CMD_GET_IMAGE);
+    EXPECT_EQ(received.GetReserved(), 0xA5A5A5A5u);
+    EXPECT_EQ(received.GetCallingProcessID(), 0x01020304u);
+    EXPECT_TRUE(received.GetData().IsEmpty());
+}
+
+TEST(CVCData, HeaderFieldsCheckedBeforeAnythingIsStored)
+{
+    struct SCase {
+        const char* pszName;
+        uint32_t nSlot;
+        uint32_t nValue;
+        EChannelFault eFault;
+    } cases[] = {
+        {"header length 31", 0, 31, EChannelFault::HeaderLength},
+        {"header length 36", 0, 36, EChannelFault::HeaderLength},
+        {"not encrypted", 1, 0, EChannelFault::EncryptedFlag},
+        {"encrypted 2", 1, 2, EChannelFault::EncryptedFlag},
+        {"not compressed", 2, 0, EChannelFault::CompressedFlag},
+        {"no command", 3, 0, EChannelFault::NoCommand},
+        {"no process", 7, 0, EChannelFault::NoProcessId},
+    };
+    for (const auto& c : cases) {
+        SHeader header;
+        header.nValues[c.nSlot] = c.nValue;
+        CVCData received;
+        received.SetCmd(99);
+        EChannelFault eFault = EChannelFault::None;
+        EXPECT_FALSE(received.Deserialize(Seal(Plaintext(header)), &eFault)) << c.pszName;
+        EXPECT_EQ(eFault, c.eFault) << c.pszName;
+        EXPECT_EQ(received.GetCmd(), 99u) << c.pszName;
+        EXPECT_EQ(received.GetCallingProcessID(), 0u) << c.pszName;
+    }
+
+    CVCData received;
+    EChannelFault eFault = EChannelFault::None;
+    EXPECT_FALSE(received.Deserialize(Seal(Bytes(31, 1)), &eFault));
+    EXPECT_EQ(eFault, EChannelFault::TooShort);
+    EXPECT_FALSE(received.Deserialize(CMyByteArray(), &eFault));
+    EXPECT_EQ(eFault, EChannelFault::Empty);
+    CMyByteArray tampered = Seal(Plaintext(SHeader()));
+    tampered.ElementAt(20) ^= 1;
+    EXPECT_FALSE(received.Deserialize(tampered, &eFault));
+    EXPECT_EQ(eFault, EChannelFault::Integrity);
+    EXPECT_EQ(received.GetCmd(), 0u);
+
+    // Trailing bytes after a header-only message are not looked at.
+    ASSERT_TRUE(received.Deserialize(Seal(Plaintext(SHeader(), Bytes(100))), &eFault));
+    EXPECT_EQ(eFault, EChannelFault::None);
+    EXPECT_EQ(received.GetCmd(), 4012u);
+    EXPECT_EQ(received.GetCallingProcessID(), 4242u);
+    EXPECT_TRUE(received.DeserializeHeader(Plaintext(SHeader(), Bytes(3))));
+    EXPECT_FALSE(received.DeserializeHeader(Bytes(31)));
+}
+
+TEST(CVCData, ImageAnnouncementsAndStreamsBounded)
+{
+    const CMyByteArray pixels = FingerprintLike(20, 10);
+    struct SCase {
+        const char* pszName;
+        uint32_t nWidth;
+        uint32_t nHeight;
+        CMyByteArray stream;
+        EChannelFault eFault;
+    } cases[] = {
+        {"zero width", 0, 10, Deflate(pixels), EChannelFault::NoImage},
+        {"zero height", 20, 0, Deflate(pixels), EChannelFault::NoImage},
+        {"above the bound", 1000, 401, Deflate(pixels), EChannelFault::TooLarge},
+        {"product wraps to 0", 65536, 65536, Deflate(pixels), EChannelFault::TooLarge},
+        {"product wraps small", 65537, 65537, Deflate(pixels), EChannelFault::TooLarge},
+        {"inflates longer", 20, 9, Deflate(pixels), EChannelFault::Inflation},
+        {"inflates shorter", 20, 11, Deflate(pixels), EChannelFault::Inflation},
+        {"no stream", 20, 10, CMyByteArray(), EChannelFault::Inflation},
+        {"not zlib", 20, 10, Bytes(50), EChannelFault::Inflation},
+    };
+    const CMyByteArray previous = Bytes(7);
+    for (const auto& c : cases) {
+        SHeader header;
+        header.nValues[3] = VC_IMAGE_EVENT;
+        header.nValues[5] = c.nWidth;
+        header.nValues[6] = c.nHeight;
+        CVCData received = ImageMessage(previous, 7, 1);
+        EChannelFault eFault = EChannelFault::None;
+        EXPECT_FALSE(received.Deserialize(Seal(Plaintext(header, c.stream)), &eFault))
+            << c.pszName;
+        EXPECT_EQ(eFault, c.eFault) << c.pszName;
+        EXPECT_TRUE(Same(received.GetData(), previous)) << c.pszName;
+    }
+    // Exactly at the bound is still an image.
+    SHeader header;
+    header.nValues[3] = VC_IMAGE_EVENT;
+    header.nValues[5] = 1000;
+    header.nValues[6] = 400;
+    const CMyByteArray large = FingerprintLike(1000, 400);
+    CVCData received;
+    ASSERT_TRUE(received.Deserialize(Seal(Plaintext(header, Deflate(large)))));
+    EXPECT_TRUE(Same(received.GetData(), large));
+}
+
+TEST(CVCData, ScannerImageRoundTrip)
+{
+    const CMyByteArray pixels = FingerprintLike(kWidth, kHeight);
+    const CVCData sent = ImageMessage(pixels, kWidth, kHeight);
+    CMyByteArray envelope, plain;
+    loglines::Clear();
+    ASSERT_TRUE(sent.Serialize(envelope));
+    ASSERT_TRUE(C3DESEncode::Deserialize(envelope, plain));
+    const uint32_t nStream = plain.GetSize() - 32;
+    EXPECT_LT(nStream, pixels.GetSize() / 2) << "compressed";
+
+    const auto lines = loglines::Debug();
+    ASSERT_EQ(lines.size(), 1u);
+    const double dRatio = double(pixels.GetSize()) / nStream;
+    char szRatio[32];
+    std::snprintf(szRatio, sizeof szRatio, "%.2f", dRatio);
+    EXPECT_EQ(lines[0], "CVCData::Compress(): orig size: 88320 bytes. compressed size: " +
+                            std::to_string(nStream) + " bytes. Ratio: " + szRatio);
+
+    CVCData received;
+    ASSERT_TRUE(received.Deserialize(envelope));
+    EXPECT_EQ(received.GetCmd(), VC_IMAGE_EVENT);
+    EXPECT_EQ(received.GetWidth(), kWidth);
+    EXPECT_EQ(received.GetHeight(), kHeight);
+    EXPECT_EQ(received.GetCallingProcessID(), 31337u);
+    EXPECT_TRUE(Same(received.GetData(), pixels));
+}
+
+TEST(CVCData, ZlibHelpersLeaveNoPartialOutput)
+{
+    const CMyByteArray pixels = FingerprintLike(30, 30);
+    CMyByteArray compressed = Bytes(3);
+    EXPECT_FALSE(CVCData::Compress(CMyByteArray(), compressed));
+    EXPECT_TRUE(compressed.IsEmpty());
+    ASSERT_TRUE(CVCData::Compress(pixels, compressed));
+
+    CMyByteArray exact(900), small(899), large(901), none;
+    EXPECT_TRUE(CVCData::Uncompress(compressed, exact));
+    EXPECT_TRUE(Same(exact, pixels));
+    EXPECT_FALSE(CVCData::Uncompress(compressed, small));
+    EXPECT_TRUE(small.IsEmpty());
+    EXPECT_FALSE(CVCData::Uncompress(compressed, large));
+    EXPECT_TRUE(large.IsEmpty());
+    EXPECT_FALSE(CVCData::Uncompress(compressed, none));
+    EXPECT_FALSE(CVCData::Uncompress(CMyByteArray(), exact));
+}
+
+}  // namespace
