@@ -6,23 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "CaptureOptions.h"
+#include "ImageEncoding.h"
 
 namespace vcap {
 
-// One byte per pixel, m_nWidth bytes per row, rows in the library's order.
-struct CImage {
-    uint32_t m_nWidth = 0;
-    uint32_t m_nHeight = 0;
-    std::vector<uint8_t> m_vPixels;
-};
-
-// 8-bit bitmap with a grey palette; rows padded to 4 bytes.
-std::string EncodeBmp(const CImage& image);
-// Binary greymap, "P5".
-std::string EncodePgm(const CImage& image);
+// One byte per pixel, rows in the library's order.
+using vtool::CImage;
 
 // "image-001.bmp" for the first image.
 std::u16string ImageFileName(uint32_t nNumber, EImageFormat eFormat);
