@@ -111,7 +111,8 @@ int _Show()
 
 int _Run(const std::vector<std::u16string>& args)
 {
-    const COptions options(args, {{kLevel, true}, {kFolder, true}, {kOff, false}}, u"logging");
+    const vtool::COptions options(args, {{kLevel, true}, {kFolder, true}, {kOff, false}},
+                                  u"logging");
     options.RejectPlain();
     const bool bLevel = options.Has(kLevel);
     const bool bFolder = options.Has(kFolder);

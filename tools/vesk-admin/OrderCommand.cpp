@@ -149,7 +149,7 @@ int _Show()
 
 int _Run(const std::vector<std::u16string>& args)
 {
-    const COptions options(args, {{kDefault, false}}, u"order");
+    const vtool::COptions options(args, {{kDefault, false}}, u"order");
     if (options.Has(kDefault)) {
         options.RejectPlain();
         return _Default();

@@ -90,7 +90,7 @@ int _Show()
 
 int _Run(const std::vector<std::u16string>& args)
 {
-    const COptions options(args, {{kFolder, true}, {kOff, false}}, u"snapshots");
+    const vtool::COptions options(args, {{kFolder, true}, {kOff, false}}, u"snapshots");
     options.RejectPlain();
     if (options.Has(kOff)) {
         if (options.Has(kFolder))

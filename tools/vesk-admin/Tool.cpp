@@ -59,14 +59,14 @@ int _Dispatch(const std::vector<std::u16string>& args)
 {
     if (args.empty())
         Fail(std::u16string(u"missing command; ") + kSeeHelp);
-    if (IsHelpRequest(args[0]) || args[0] == u"help") {
+    if (vtool::IsHelpRequest(args[0]) || args[0] == u"help") {
         _PrintUsage();
         return 0;
     }
     const CCommand& command = _FindCommand(args[0]);
     const std::vector<std::u16string> rest(args.begin() + 1, args.end());
     for (const std::u16string& sArgument : rest) {
-        if (IsHelpRequest(sArgument)) {
+        if (vtool::IsHelpRequest(sArgument)) {
             WriteOut(command.m_pszUsage);
             return 0;
         }

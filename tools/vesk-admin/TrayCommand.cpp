@@ -38,7 +38,7 @@ int _Show()
 
 int _Run(const std::vector<std::u16string>& args)
 {
-    const COptions options(args, {}, u"tray");
+    const vtool::COptions options(args, {}, u"tray");
     const std::vector<std::u16string>& plain = options.Plain();
     if (plain.empty())
         return _Show();

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "ExitCode.h"
-#include "Names.h"
+#include "CodeNames.h"
 #include "Platform.h"
 #include "ToolText.h"
 
@@ -85,9 +85,9 @@ int CCaptureRun::_Result() const
 {
     const uint32_t nWanted = m_settings.m_nCount;
     const std::u16string sSaved = nWanted == 0
-                                      ? CountImages(m_nSaved) + u" saved"
+                                      ? vtool::CountImages(m_nSaved) + u" saved"
                                       : vtool::Decimal(m_nSaved) + u" of " +
-                                            CountImages(nWanted) + u" saved";
+                                            vtool::CountImages(nWanted) + u" saved";
     if (m_eStop == EStop::SaveFailed)
         return kExitFailed;
     if ((nWanted != 0 && m_nSaved == nWanted) ||

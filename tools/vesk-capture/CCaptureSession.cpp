@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "Names.h"
+#include "CodeNames.h"
 #include "Platform.h"
 #include "ToolText.h"
 
@@ -46,7 +46,7 @@ uint32_t VESK_CALLBACK CCaptureSession::_OnEvent(uintptr_t, uint32_t nEvent, uin
 
 void CCaptureSession::_Handle(uint32_t nEvent, uintptr_t nData)
 {
-    const std::u16string sLine = ClockTime() + u"  " + EventName(nEvent);
+    const std::u16string sLine = ClockTime() + u"  " + vtool::EventName(nEvent);
     if (nEvent == FS_EVENT_IMAGE) {
         // The session stays alive until the end event: stopping here is safe.
         if (_OnImage(sLine, nData))

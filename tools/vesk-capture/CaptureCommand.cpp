@@ -9,7 +9,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "ExitCode.h"
-#include "Names.h"
+#include "CodeNames.h"
 #include "Platform.h"
 #include "ToolError.h"
 #include "ToolText.h"
@@ -37,7 +37,7 @@ int RunDetect(const std::vector<std::u16string>& args)
     if (!args.empty())
         vtool::Fail(u"unexpected argument '" + args.front() + u"' for detect.");
     const int32_t nType = DetectFingerscanner(kDetectionMode);
-    vtool::WriteOut(u"scanner: " + DescribeScanner(nType) + u'\n');
+    vtool::WriteOut(u"scanner: " + vtool::DescribeScanner(nType) + u'\n');
     return nType == FS_TYPE_NONE ? kExitNoScanner : kExitDone;
 }
 
@@ -52,9 +52,9 @@ int RunCapture(const std::vector<std::u16string>& args)
     FingerscannerData request{};
     InitFingerscannerData(&request, CCaptureSession::Callback(), 0, session.Context(),
                           kDetectionMode, kOwnBrandOption, settings.m_nPriority, bSingle ? 1 : 0);
-    console.Out(u"capturing " +
-                (settings.m_nCount == 0 ? u"until stopped" : CountImages(settings.m_nCount)) +
-                u" into " + folder.u16string() + u"; Ctrl-C stops");
+    const std::u16string sCount =
+        settings.m_nCount == 0 ? u"until stopped" : vtool::CountImages(settings.m_nCount);
+    console.Out(u"capturing " + sCount + u" into " + folder.u16string() + u"; Ctrl-C stops");
     CatchInterrupt();
 
     const uint32_t nStart = GetImageFromFingerscanner(&request);

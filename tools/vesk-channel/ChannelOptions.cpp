@@ -21,7 +21,7 @@ const char16_t* const kPid = u"--pid";
 const char16_t* const kSeed = u"--seed";
 
 // The one plain argument: the message's file.
-std::u16string _OnlyFile(const vadmin::COptions& options, const char16_t* pszWhat)
+std::u16string _OnlyFile(const vtool::COptions& options, const char16_t* pszWhat)
 {
     const std::vector<std::u16string>& plain = options.Plain();
     if (plain.empty())
@@ -31,7 +31,7 @@ std::u16string _OnlyFile(const vadmin::COptions& options, const char16_t* pszWha
     return plain[0];
 }
 
-std::u16string _FileValue(const vadmin::COptions& options, const char16_t* pszName)
+std::u16string _FileValue(const vtool::COptions& options, const char16_t* pszName)
 {
     const std::u16string sValue = options.Value(pszName);
     if (sValue.empty())
@@ -49,7 +49,7 @@ EImageFile _ImageFileOf(const std::u16string& sPath)
     Fail(u"'" + sPath + u"': --image writes a .pgm or a .bmp file, chosen by the extension.");
 }
 
-uint32_t _Number(const vadmin::COptions& options, const char16_t* pszName, uint32_t nMin)
+uint32_t _Number(const vtool::COptions& options, const char16_t* pszName, uint32_t nMin)
 {
     const std::u16string sText = options.Value(pszName);
     uint32_t nValue = 0;
@@ -77,7 +77,7 @@ void _CheckCommand(CSealSettings& settings, bool bCmdGiven)
 
 COpenSettings ParseOpenOptions(const std::vector<std::u16string>& args)
 {
-    const vadmin::COptions options(args, {{kHex, false}, {kImage, true}}, u"open");
+    const vtool::COptions options(args, {{kHex, false}, {kImage, true}}, u"open");
     COpenSettings settings;
     settings.m_sInput = _OnlyFile(options, u"FILE");
     settings.m_bHex = options.Has(kHex);
@@ -90,7 +90,7 @@ COpenSettings ParseOpenOptions(const std::vector<std::u16string>& args)
 
 CSealSettings ParseSealOptions(const std::vector<std::u16string>& args)
 {
-    const vadmin::COptions options(
+    const vtool::COptions options(
         args, {{kCmd, true}, {kPid, true}, {kImage, true}, {kSeed, true}, {kHex, false}}, u"seal");
     CSealSettings settings;
     settings.m_sOutput = _OnlyFile(options, u"OUT");

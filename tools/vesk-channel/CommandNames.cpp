@@ -1,6 +1,6 @@
 #include "CommandNames.h"
 
-#include "Names.h"
+#include "CodeNames.h"
 #include "ToolText.h"
 #include "channel/CVCData.h"
 #include "veskSensor.h"
@@ -22,7 +22,7 @@ std::u16string _Name(uint32_t nCmd)
         return u"VC_CMD_GET_IMAGE";
     if (nCmd == VC_CMD_RELEASE)
         return u"VC_CMD_RELEASE";
-    const std::u16string sName = vcap::EventName(nCmd);
+    const std::u16string sName = vtool::EventName(nCmd);
     return sName == vtool::Decimal(nCmd) ? std::u16string() : sName;
 }
 

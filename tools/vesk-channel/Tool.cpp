@@ -64,7 +64,7 @@ bool _WantsHelp(const std::vector<std::u16string>& args)
     if (args.empty() || args[0] == u"help")
         return true;
     for (const std::u16string& sArgument : args) {
-        if (vadmin::IsHelpRequest(sArgument))
+        if (vtool::IsHelpRequest(sArgument))
             return true;
     }
     return false;

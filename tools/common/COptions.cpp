@@ -1,8 +1,8 @@
 #include "COptions.h"
 
-#include "CToolError.h"
+#include "ToolError.h"
 
-namespace vadmin {
+namespace vtool {
 namespace {
 
 // A lone "-" stays plain: it is a conventional name, not an option.
@@ -69,4 +69,4 @@ bool IsHelpRequest(const std::u16string& sArgument)
            sArgument == u"/?";
 }
 
-}  // namespace vadmin
+}  // namespace vtool

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vadmin {
+namespace vtool {
 
 struct COptionDef {
     const char16_t* m_pszName;  // with its leading "--"
@@ -34,4 +34,4 @@ private:
 // "--help", "-h", "-?" or "/?": the usage instead of the command.
 bool IsHelpRequest(const std::u16string& sArgument);
 
-}  // namespace vadmin
+}  // namespace vtool

@@ -1,9 +1,9 @@
-#include "Names.h"
+#include "CodeNames.h"
 
 #include "ToolText.h"
 #include "veskSensor.h"
 
-namespace vcap {
+namespace vtool {
 namespace {
 
 struct CCodeName {
@@ -51,8 +51,8 @@ const char16_t* _Find(const CCodeName (&table)[N], int64_t nCode)
 
 std::u16string _Signed(int64_t nValue)
 {
-    return nValue < 0 ? u"-" + vtool::Decimal(static_cast<uint64_t>(-nValue))
-                      : vtool::Decimal(static_cast<uint64_t>(nValue));
+    return nValue < 0 ? u"-" + Decimal(static_cast<uint64_t>(-nValue))
+                      : Decimal(static_cast<uint64_t>(nValue));
 }
 
 }  // namespace
@@ -60,12 +60,12 @@ std::u16string _Signed(int64_t nValue)
 std::u16string EventName(uint32_t nEvent)
 {
     const char16_t* pszName = _Find(kEvents, nEvent);
-    return pszName ? pszName : vtool::Decimal(nEvent);
+    return pszName ? pszName : Decimal(nEvent);
 }
 
 std::u16string CountImages(uint32_t nCount)
 {
-    return vtool::Decimal(nCount) + (nCount == 1 ? u" image" : u" images");
+    return Decimal(nCount) + (nCount == 1 ? u" image" : u" images");
 }
 
 std::u16string DescribeScanner(int32_t nType)
@@ -74,4 +74,4 @@ std::u16string DescribeScanner(int32_t nType)
     return std::u16string(pszName ? pszName : u"unknown") + u" (" + _Signed(nType) + u")";
 }
 
-}  // namespace vcap
+}  // namespace vtool
