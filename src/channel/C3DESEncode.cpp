@@ -11,6 +11,7 @@
 namespace {
 
 constexpr DWORD kRandomBytes = 96;
+constexpr uint32_t kWorkSlack = C3DESEncode::kDigestLen + 8;
 constexpr DWORD kMessageChars = 512;
 constexpr size_t kLineChars = 1024;
 const WCHAR kDetailPattern[] = W(": \r\n\tvalue: %#X \r\n\tMessage: %s");
@@ -112,10 +113,11 @@ bool C3DESEncode::SerializeWithSeed(const CMyByteArray& input, CMyByteArray& out
 {
     output.RemoveAll();
     const uint32_t n = input.GetSize();
-    // The work area (data, digest, padding, room to spare) must fit 32 bits.
-    if (n == 0 || n > (UINT32_MAX - 40) / 2)
+    // Data, digest and at most one block of padding: all the cipher needs,
+    // where twice the data would cost a large image ~100 KB more per message.
+    if (n == 0 || n > UINT32_MAX - kHeaderLen - kWorkSlack)
         return false;
-    const DWORD nCapacity = 2 * n + 40;
+    const DWORD nCapacity = n + kWorkSlack;
     CMyByteArray work(nCapacity);
     std::memcpy(work.GetData(), input.GetData(), n);
     DWORD nLen = n;
@@ -158,6 +160,8 @@ bool C3DESEncode::Deserialize(const CMyByteArray& input, CMyByteArray& output,
     StreamSink sink;
     sink.SetSeed(nSeed);
     if (!sink.Decrypt(output.GetData(), nPlain)) {
+        // Bytes that failed the digest are withheld from the caller (and wiped).
+        output.RemoveAll();
         eFault = EChannelFault::Integrity;
         return false;
     }

@@ -206,10 +206,12 @@ bool CVCData::Compress(const CMyByteArray& input, CMyByteArray& output)
 {
     output.RemoveAll();
     const uint32_t nInput = input.GetSize();
-    // Twice the input, as the peers size it; a tiny input may not fit.
+    // At most twice the input, so a tiny input that does not fit there fails
+    // as on every peer; zlib's bound is enough for the rest and saves memory.
     if (nInput == 0 || nInput > UINT32_MAX / 2)
         return false;
-    output.SetSize(2 * nInput);
+    const uLong nBound = compressBound(nInput);
+    output.SetSize(static_cast<uint32_t>(nBound < 2 * uLong{nInput} ? nBound : 2 * nInput));
     uLongf nCompressed = output.GetSize();
     if (compress2(output.GetData(), &nCompressed, input.GetData(), nInput, kCompressionLevel) !=
         Z_OK) {

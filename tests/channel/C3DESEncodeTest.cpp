@@ -118,6 +118,7 @@ TEST(C3DESEncode, TamperingDetected)
         EChannelFault eFault = EChannelFault::None;
         EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out, &eFault)) << "bit " << nBit;
         EXPECT_EQ(eFault, EChannelFault::Integrity);
+        EXPECT_TRUE(out.IsEmpty()) << "unverified bytes handed out, bit " << nBit;
         const auto lines = loglines::Errors();
         ASSERT_EQ(lines.size(), 1u) << "bit " << nBit;
         EXPECT_TRUE(lines[0] == kBadPad || lines[0] == kTampered) << lines[0];

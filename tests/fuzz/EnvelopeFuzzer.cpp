@@ -16,8 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     EChannelFault eFault = EChannelFault::None;
     const bool bAccepted = C3DESEncode::Deserialize(input, plain, &eFault);
     Require(bAccepted == (eFault == EChannelFault::None));
-    if (!bAccepted)
+    // Unverified plaintext must never reach the caller.
+    if (!bAccepted) {
+        Require(plain.IsEmpty());
         return 0;
+    }
     CMyByteArray resealed;
     Require(C3DESEncode::SerializeWithSeed(plain, resealed, LoadLE32(pData + 4)));
     Require(fuzzkit::SameBytes(input, resealed));
