@@ -1,8 +1,10 @@
 // Writes the fuzz targets' seed corpus: valid envelopes of header-only
-// messages and of images, and their plaintexts. Fixed seeds and pixels make
+// messages and of images, and their plaintexts; configuration records, .reg
+// texts in both encodings and pictures in each accepted format. Fixed seeds and pixels make
 // every build write the same files.
 // Usage: fuzz_corpus <folder>   (one subfolder per target)
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +12,10 @@
 #include <vector>
 
 #include "FuzzKit.h"
+#include "ImageEncoding.h"
 #include "channel/C3DESEncode.h"
+#include "regtext/RegText.h"
+#include "support/CDiagnosticsConfig.h"
 #include "veskSensor.h"
 
 namespace {
@@ -65,6 +70,61 @@ void Write(const fs::path& file, const CMyByteArray& bytes)
         throw std::runtime_error("cannot write " + file.string());
 }
 
+void Write(const fs::path& file, const std::string& bytes)
+{
+    CMyByteArray array(static_cast<uint32_t>(bytes.size()));
+    if (!bytes.empty())
+        std::memcpy(array.GetData(), bytes.data(), bytes.size());
+    Write(file, array);
+}
+
+void WriteConfigRecords(const fs::path& folder)
+{
+    Write(folder / "everything_on",
+          CDiagnosticsConfig::BuildRecord(true, 1, W("C:\\snapshots"), true, 4, W("C:\\logs")));
+    Write(folder / "log_only", CDiagnosticsConfig::BuildRecord(false, 0, W(""), true, 2, W("D:\\l")));
+    Write(folder / "all_off", CDiagnosticsConfig::BuildRecord(false, 0, W(""), false, 0, W("")));
+}
+
+void WriteRegTexts(const fs::path& folder)
+{
+    regtext::Document document;
+    regtext::Key key;
+    key.path = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics";
+    auto add = [&key](std::u16string name, uint32_t nType, std::vector<uint8_t> data) {
+        regtext::Value value;
+        value.name = std::move(name);
+        value.type = nType;
+        value.data = std::move(data);
+        key.values.push_back(std::move(value));
+    };
+    add(u"", regtext::kRegSz, {'o', 0, 'n', 0, 0, 0});
+    add(u"Level", regtext::kRegDword, {4, 0, 0, 0});
+    add(u"Big", regtext::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8});
+    add(u"Configuration", regtext::kRegBinary, std::vector<uint8_t>(40, 0xA5));
+    add(u"Order", regtext::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
+    add(u"Path", regtext::kRegExpandSz, {'%', 0, 'X', 0, '%', 0, 0, 0});
+    document.keys.push_back(key);
+    regtext::Key removed;
+    removed.path = u"HKEY_CURRENT_USER\\Software\\old";
+    removed.remove = true;
+    document.keys.push_back(removed);
+    Write(folder / "utf8.reg", regtext::Format(document, regtext::Encoding::Utf8));
+    Write(folder / "utf16.reg", regtext::Format(document, regtext::Encoding::Utf16le));
+}
+
+void WritePictures(const fs::path& folder)
+{
+    vtool::CImage image;
+    image.m_nWidth = 7;
+    image.m_nHeight = 5;
+    for (uint32_t i = 0; i < image.m_nWidth * image.m_nHeight; ++i)
+        image.m_vPixels.push_back(static_cast<uint8_t>(i * 7));
+    Write(folder / "binary.pgm", vtool::EncodePgm(image, vtool::EFirstRow::Top));
+    Write(folder / "bitmap.bmp", vtool::EncodeBmp(image));
+    Write(folder / "text.pgm", std::string("P2\n# grey\n3 2\n255\n0 128 255\n255 128 0\n"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -86,6 +146,9 @@ int main(int argc, char** argv)
             Write(root / "message_fuzzer" / sample.name, envelope);
             Write(root / "plaintext_fuzzer" / sample.name, plain);
         }
+        WriteConfigRecords(root / "config_fuzzer");
+        WriteRegTexts(root / "regtext_fuzzer");
+        WritePictures(root / "image_fuzzer");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fuzz_corpus: %s\n", e.what());
         return 1;
