@@ -1,6 +1,28 @@
 // The capture exports: a caller's requests in, the capture session's answers out.
 #include "capture/ExtractionThreadData.h"
 
+#include <cstddef>
+
+namespace {
+
+// Callers built by other compilers read these records by offset: on 32-bit
+// builds every field is one 4-byte word, in declaration order.
+constexpr bool kWordSized = sizeof(void*) == 4;
+static_assert(!kWordSized || (offsetof(FingerscannerData, valid) == 0 &&
+                              offsetof(FingerscannerData, detectionMode) == 4 &&
+                              offsetof(FingerscannerData, priority) == 8 &&
+                              offsetof(FingerscannerData, ownBrandOption) == 12 &&
+                              offsetof(FingerscannerData, singleCapture) == 16 &&
+                              offsetof(FingerscannerData, context) == 20 &&
+                              offsetof(FingerscannerData, callback) == 24 &&
+                              offsetof(FingerscannerData, reserved) == 28));
+static_assert(!kWordSized || (offsetof(FingerscannerImage, bitmapInfo) == 0 &&
+                              offsetof(FingerscannerImage, pixels) == 4 &&
+                              offsetof(FingerscannerImage, width) == 8 &&
+                              offsetof(FingerscannerImage, height) == 12));
+
+}  // namespace
+
 extern "C" {
 
 uint32_t InitFingerscannerData(FingerscannerData* pData, FingerscannerCallback pfnCallback,
