@@ -188,8 +188,11 @@ bool CVCData::Deserialize(const CMyByteArray& input, EChannelFault* pFault)
     if (input.IsEmpty())
         return Report(EChannelFault::Empty, pFault), false;
     CMyByteArray plain;
-    if (!C3DESEncode::Deserialize(input, plain, pFault))
-        return false;
+    return C3DESEncode::Deserialize(input, plain, pFault) && DeserializePlaintext(plain, pFault);
+}
+
+bool CVCData::DeserializePlaintext(const CMyByteArray& plain, EChannelFault* pFault)
+{
     if (plain.GetSize() < VC_HEADER_SIZE)
         return Report(EChannelFault::TooShort, pFault), false;
     // Bytes after a header-only message are ignored.

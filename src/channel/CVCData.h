@@ -38,6 +38,9 @@ public:
     bool SerializeWithSeed(CMyByteArray& output, uint32_t nSeed) const;
     // pFault, when given, receives the reason of a refusal.
     bool Deserialize(const CMyByteArray& input, EChannelFault* pFault = nullptr);
+    // The second half of Deserialize: a plaintext whose envelope was already
+    // opened and verified, for callers that also need the plaintext itself.
+    bool DeserializePlaintext(const CMyByteArray& plain, EChannelFault* pFault = nullptr);
 
     bool SerializeHeader(CMyByteArray& output) const;
     bool DeserializeHeader(const CMyByteArray& input);

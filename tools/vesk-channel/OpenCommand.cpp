@@ -58,15 +58,15 @@ int RunOpen(const std::vector<std::u16string>& args)
 {
     const COpenSettings settings = ParseOpenOptions(args);
     const CMyByteArray envelope = ReadEnvelope(settings.m_sInput, settings.m_bHex);
+    // Opened here rather than inside the message, which keeps the inflated
+    // pixels but not the size of what followed its header.
+    CMyByteArray plain;
     CVCData message;
     EChannelFault eFault = EChannelFault::None;
-    if (!message.Deserialize(envelope, &eFault))
+    if (!C3DESEncode::Deserialize(envelope, plain, &eFault) ||
+        !message.DeserializePlaintext(plain, &eFault))
         Stop(kExitRefused,
              u"message refused: " + vtool::FromUtf8(DescribeChannelFault(eFault)) + u".");
-    // Deciphered again: the message keeps the inflated pixels, not the size
-    // of what followed its header.
-    CMyByteArray plain;
-    C3DESEncode::Deserialize(envelope, plain);
     vtool::WriteOut(_Describe(envelope, message, plain.GetSize()));
     if (!settings.m_sImage.empty())
         _SaveImage(settings, message);
