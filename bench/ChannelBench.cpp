@@ -8,16 +8,16 @@
 #include <openssl/rand.h>
 #include <zlib.h>
 
-#include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "BenchKit.h"
 #include "channel/C3DESEncode.h"
 #include "channel/CVCData.h"
+#include "sim/common/RidgeGenerator.h"
 #include "support/LittleEndian.h"
 
 namespace {
@@ -33,27 +33,10 @@ constexpr size_t kEnvelopeHeader = 8;
 using Bytes = std::vector<uint8_t>;
 using Key = std::array<uint8_t, kKeyLen>;
 
-// Curved ridges about a core with sensor noise, on a blank margin: level 9
-// shrinks them about 1.7 times, as it does real scans.
+// The simulator's fingerprint, as a remote capture of it would send.
 Bytes FingerprintPixels()
 {
-    Bytes pixels(kPixels);
-    uint32_t nNoise = 12345;
-    const double cx = kWidth * 0.5;
-    const double cy = kHeight * 0.45;
-    for (uint32_t y = 0; y < kHeight; ++y) {
-        for (uint32_t x = 0; x < kWidth; ++x) {
-            nNoise = nNoise * 1103515245u + 12345u;
-            const int noise = static_cast<int>((nNoise >> 16) % 13) - 6;
-            const double dx = (x - cx) / 105.0;
-            const double dy = (y - cy) / 160.0;
-            const double r = std::hypot(x - cx, (y - cy) * 0.8) + 4 * std::sin(x / 23.0);
-            const double ridge = 128 + 100 * std::sin(r / 1.45) + noise;
-            pixels[y * kWidth + x] =
-                dx * dx + dy * dy < 1 ? static_cast<uint8_t>(std::clamp(ridge, 0.0, 255.0)) : 255;
-        }
-    }
-    return pixels;
+    return vsim::GenerateRidges(kWidth, kHeight, 1, 0).GetPixels();
 }
 
 CVCData ImageMessage(const Bytes& pixels)

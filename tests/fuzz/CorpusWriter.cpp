@@ -15,6 +15,7 @@
 #include "ImageEncoding.h"
 #include "channel/C3DESEncode.h"
 #include "regtext/RegText.h"
+#include "sim/common/RidgeGenerator.h"
 #include "support/CDiagnosticsConfig.h"
 #include "veskSensor.h"
 
@@ -35,14 +36,12 @@ CVCData HeaderOnly(uint32_t nCmd)
     return message;
 }
 
-// Smooth bands with a fine texture: dynamic Huffman blocks and long matches,
-// as camera images give the compressor.
+// The simulator's fingerprint: what a remote capture sends.
 CVCData Image(uint32_t nWidth, uint32_t nHeight)
 {
+    const vsim::CGreyImage ridges = vsim::GenerateRidges(nWidth, nHeight, 3, 0);
     CMyByteArray pixels(nWidth * nHeight);
-    for (uint32_t y = 0; y < nHeight; ++y)
-        for (uint32_t x = 0; x < nWidth; ++x)
-            pixels.ElementAt(y * nWidth + x) = static_cast<uint8_t>(((x + 2 * y) / 5 * 37) ^ (x * y & 3));
+    std::memcpy(pixels.GetData(), ridges.GetPixels().data(), pixels.GetSize());
     CVCData message = HeaderOnly(VC_IMAGE_EVENT);
     if (!message.SetImage(pixels, nWidth, nHeight))
         throw std::runtime_error("image refused");
