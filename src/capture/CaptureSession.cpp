@@ -171,6 +171,12 @@ std::shared_ptr<ExtractionThreadData> CSensor::GetThreadData()
     return g_pThreadData;
 }
 
+bool CSensor::IsEndRequested(const CSensor* pSensor)
+{
+    const auto pData = GetThreadData();
+    return pData && pData->sensor.load() == pSensor && pData->running.load() == 0;
+}
+
 uint32_t CSensor::StartExtraction(FingerscannerCallback pfnCallback, uintptr_t nCallbackFirst,
                                   uintptr_t nContext, uint32_t nDetectionMode, uint32_t nPriority,
                                   uint32_t nOwnBrandOption, uint32_t nSingleCapture,

@@ -35,6 +35,10 @@ public:
     // The running capture, kept alive for as long as the caller holds it;
     // null when none runs.
     static std::shared_ptr<ExtractionThreadData> GetThreadData();
+    // True when the running capture drives pSensor and has been told to end.
+    // A stop may close the driver before the attempt has opened it; a driver
+    // that then waits for a finger asks this once open, so the stop is not lost.
+    static bool IsEndRequested(const CSensor* pSensor);
 };
 
 uint32_t StopDataAquisition();

@@ -84,6 +84,12 @@ int32_t CVeskBitDevice::CaptureImage(CRawImg* pImage)
     const uint16_t nOpen = _Open();
     if (nOpen != 0)
         return SignExtend(nOpen);
+    // A stop that came before the open found nothing to close: honour it
+    // here, or the poll would wait for a finger nobody expects.
+    if (IsEndRequested(this)) {
+        CloseSensor();
+        return SignExtend(kVeskBitEnd);
+    }
     std::vector<uint8_t> block(kVeskBitBlockSize, 0);
     for (;;) {
         const uint16_t nStatus = _Poll(block.data());

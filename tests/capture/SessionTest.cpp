@@ -54,6 +54,9 @@ TEST_F(Session, ReplacingDetachesABlockedCaptureAndKeepsTheType)
     VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
     ASSERT_EQ(Start(22, false), 0u);
     ASSERT_TRUE(CRecorder::Instance().WaitFor(22, FS_EVENT_READY_VESKBIT));
+    // Blocked means waiting for a finger: the scanner is open and polled.
+    for (int i = 0; i < 500 && VeskBitSimStats().m_nPolls == 0; ++i)
+        Sleep(10);
     // A fresh detection would now choose the other family.
     ScriptedUpek().Reset(true);
     SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
@@ -63,6 +66,25 @@ TEST_F(Session, ReplacingDetachesABlockedCaptureAndKeepsTheType)
     StopAndWait();
     EXPECT_EQ(CRecorder::Instance().Codes(22), (std::vector<uint32_t>{FS_EVENT_READY_VESKBIT}));
     EXPECT_EQ(CRecorder::Instance().Codes(23).back(), uint32_t(FS_EVENT_CAPTURE_ENDED));
+}
+
+// Stops as soon as the attempt announces itself, before the scanner is open.
+uint32_t VESK_CALLBACK StopOnReady(uintptr_t first, uint32_t event, uintptr_t data,
+                                   uintptr_t context)
+{
+    CRecorder::Callback(first, event, data, context);
+    if (event == FS_EVENT_READY_VESKBIT)
+        StopFingerscanner();
+    return 0;
+}
+
+TEST_F(Session, StopBeforeTheScannerOpensStillEndsTheCapture)
+{
+    VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
+    FingerscannerData request;
+    InitFingerscannerData(&request, &StopOnReady, 0, 26, 0, 1, 0, 0);
+    ASSERT_EQ(GetImageFromFingerscanner(&request), 0u);
+    EXPECT_TRUE(CRecorder::Instance().WaitFor(26, FS_EVENT_CAPTURE_ENDED, 3000));
 }
 
 TEST_F(Session, ReplacedCaptureThatEndsDuringThePauseStillSaysSo)
