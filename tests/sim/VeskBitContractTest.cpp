@@ -3,20 +3,37 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <future>
-#include <mutex>
 #include <thread>
 
-#include "SimTestKit.h"
+#include "common/TestMachine.h"
 #include "drivers/VeskBit2.h"
+#include "sim/common/CRegValues.h"
 #include "sim/common/RidgeGenerator.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
+#include "support/Win32.h"
 
-namespace simtest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Pixels = std::vector<uint8_t>;
 using namespace std::chrono_literals;
+
+// The simulator's machine-wide values, by their literal names so that a
+// wrong name in the simulator shows; a text, when given, is stored instead.
+void SetSim(const char16_t* name, uint32_t number, const std::u16string& text = {})
+{
+    vsim::CRegValues key(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Simulator\\veskbit"), true);
+    const WString wide(name, name + std::char_traits<char16_t>::length(name));
+    ASSERT_EQ(text.empty() ? key.WriteDword(wide, number)
+                           : key.WriteString(wide, WString(text.begin(), text.end())),
+              ERROR_SUCCESS);
+}
+
+std::string Pgm(uint32_t width, uint32_t height, const Pixels& pixels)
+{
+    return "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n" +
+           std::string(pixels.begin(), pixels.end());
+}
 
 uint32_t Open(uint32_t& cell) { return VeskBitOpenWithPriorityEx(&cell, 0, 0, 240, 368, 1); }
 
@@ -39,8 +56,16 @@ Pixels Upright(const Pixels& block)
     return pixels;
 }
 
-class VeskBitTest : public SimTest {
+// A scratch machine, the simulator reset around each test.
+class VeskBitTest : public ::testing::Test {
 protected:
+    VeskBitTest() { VeskBitSimReset(); }
+    ~VeskBitTest() override { VeskBitSimReset(); }
+    std::string WriteScratch(const std::string& name, const std::string& bytes)
+    {
+        testkit::WriteFile(m_machine.Path(name), bytes);
+        return m_machine.Path(name);
+    }
     // Polls as the driver does until anything but "no image yet".
     uint16_t PollUntilAnswer(uint32_t& cell)
     {
@@ -61,6 +86,7 @@ protected:
         return ok ? Upright(m_block) : Pixels{};
     }
 
+    testkit::CScratchMachine m_machine;
     Pixels m_block = Pixels(kVeskBitBlockSize, 0);
 };
 
@@ -80,9 +106,9 @@ TEST_F(VeskBitTest, AttachTestFollowsTheSettings)
         SCOPED_TRACE(c.name);
         VeskBitSimReset();
         if (c.stored >= 0)
-            SetSimDword(u"Attached", static_cast<uint32_t>(c.stored));
+            SetSim(u"Attached", static_cast<uint32_t>(c.stored));
         else if (c.stored == -2)
-            SetSimString(u"Attached", u"0");
+            SetSim(u"Attached", 0, u"0");
         if (c.inProcess >= 0)
             VeskBitSimSetAttached(c.inProcess);
         EXPECT_EQ(VeskBitDeviceAttached() != 0, c.expected);
@@ -118,7 +144,6 @@ TEST_F(VeskBitTest, PollsWaitForTheFingerThenFillTheBlock)
     EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitNoImageYet);
     ASSERT_EQ(PollUntilAnswer(cell), kVeskBitImage);
     EXPECT_GE(Clock::now() - start, 150ms);
-    ASSERT_EQ(m_block.size(), 89384u);
     // A BITMAPINFOHEADER for a bottom-up 240 x 368 grey picture, its palette, the pixels.
     EXPECT_EQ(Le(m_block, 0, 4), 40u);
     EXPECT_EQ(Le(m_block, 4, 4), 240u);
@@ -171,40 +196,10 @@ TEST_F(VeskBitTest, EachCallTakesTheEntriesMeantForIt)
     EXPECT_EQ(VeskBitGetImage(nullptr, m_block.data()), kVeskBitEnd);
 }
 
-// The driver polls every 50 ms holding its lock only during each call; the
-// caller's thread closes in between.
-TEST_F(VeskBitTest, CloseFromAnotherThreadEndsARunningPollLoop)
-{
-    VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
-    uint32_t cell = 0;
-    ASSERT_EQ(Open(cell), 0u);
-    std::mutex driverLock;
-    auto poller = std::async(std::launch::async, [&] {
-        Pixels block(kVeskBitBlockSize);
-        for (;;) {
-            uint16_t status;
-            {
-                const std::lock_guard<std::mutex> lock(driverLock);
-                status = VeskBitGetImage(&cell, block.data());
-            }
-            if (status != kVeskBitNoImageYet)
-                return status;
-            std::this_thread::sleep_for(50ms);
-        }
-    });
-    std::this_thread::sleep_for(120ms);
-    {
-        const std::lock_guard<std::mutex> lock(driverLock);
-        EXPECT_EQ(VeskBitClose(&cell), 0);
-    }
-    ASSERT_EQ(poller.wait_for(5s), std::future_status::ready);
-    EXPECT_EQ(poller.get(), kVeskBitEnd);
-}
-
 TEST_F(VeskBitTest, SeedFixesTheFinger)
 {
     VeskBitSimSetFingerDelay(0);
-    SetSimDword(u"Seed", 5);
+    SetSim(u"Seed", 5);
     const Pixels stored = Picture();
     ASSERT_FALSE(stored.empty());
     VeskBitSimSetSeed(5);
@@ -219,15 +214,11 @@ TEST_F(VeskBitTest, ServesImageFilesUprightAndCentred)
     Pixels exact(240 * 368);
     for (size_t i = 0; i < exact.size(); ++i)
         exact[i] = static_cast<uint8_t>(i / 240);  // the row number shows any flip
-    const std::string pgm = WriteScratch("exact.pgm", Pgm(240, 368, 255, exact));
-    SetSimString(u"ImageFile", std::u16string(pgm.begin(), pgm.end()));
+    const std::string pgm = WriteScratch("exact.pgm", Pgm(240, 368, exact));
+    SetSim(u"ImageFile", 0, std::u16string(pgm.begin(), pgm.end()));
     EXPECT_EQ(Picture(), exact);
 
-    CBmpParts small;
-    small.m_nWidth = 2;
-    small.m_nHeight = 2;
-    small.m_vPixels = {10, 20, 30, 40};
-    VeskBitSimSetImageFile(WriteScratch("small.bmp", Bmp(small)).c_str());
+    VeskBitSimSetImageFile(WriteScratch("small.pgm", Pgm(2, 2, {10, 20, 30, 40})).c_str());
     const Pixels centred = Picture();
     ASSERT_EQ(centred.size(), exact.size());
     EXPECT_EQ(centred[0], 255);
@@ -245,4 +236,3 @@ TEST_F(VeskBitTest, ServesImageFilesUprightAndCentred)
 }
 
 }  // namespace
-}  // namespace simtest
