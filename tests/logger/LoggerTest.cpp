@@ -1,0 +1,354 @@
+// The diagnostic file logger on a scratch machine: which stored records switch
+// it on, what a line looks like and where it goes, the 2 MiB rollover, and
+// several processes of one name sharing the file and its mutex. Which record
+// the library refuses for which reason is checked rule by rule with vesk-admin.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "common/TestMachine.h"
+#include "support/CFileLogger.h"
+#include "support/Format.h"
+#include "support/Logging.h"
+#include "support/Registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Record {
+    uint8_t auxSwitch = 0;
+    uint32_t auxMode = 0;
+    std::u16string auxFolder;
+    uint8_t logSwitch = 1;
+    uint32_t level = 4;
+    std::u16string logFolder;
+};
+
+// The stored bytes of a record. The switches go in as stored bytes, so any
+// non-zero value can be tried.
+std::vector<uint8_t> Encode(const Record& record)
+{
+    CMyByteArray bytes = CDiagnosticsConfig::BuildRecord(
+        false, record.auxMode, record.auxFolder, false, record.level, record.logFolder);
+    bytes.ElementAt(4) = record.auxSwitch;
+    bytes.ElementAt(13 + static_cast<uint32_t>(2 * (record.auxFolder.size() + 1))) = record.logSwitch;
+    return std::vector<uint8_t>(bytes.GetData(), bytes.GetData() + bytes.GetSize());
+}
+
+void StoreConfiguration(const std::vector<uint8_t>& bytes, DWORD type = REG_BINARY)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Diagnostics"), 0, nullptr, 0,
+                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, W("Configuration"), 0, type, bytes.data(),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// Split at CR LF; an unterminated tail shows as its own line.
+std::vector<std::string> ReadLines(const std::string& path)
+{
+    const std::string text = testkit::ReadFile(path);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+bool AnyLevelEnabled()
+{
+    return IsErrorEnabled() || IsWarningEnabled() || IsInfoEnabled() || IsDebugEnabled();
+}
+
+// This program again, running one of the LoggerChild roles below.
+testkit::ProcessResult RunChild(const std::string& role, const std::string& program,
+                                const std::vector<std::pair<std::string, std::string>>& env = {})
+{
+    return testkit::RunProcess({program, "--gtest_also_run_disabled_tests",
+                                "--gtest_filter=LoggerChild.DISABLED_" + role},
+                               env);
+}
+
+// The facility started from a stored record and stopped around each test.
+class LoggerTest : public ::testing::Test {
+protected:
+    LoggerTest() { fs::create_directories(LogDir()); }
+    ~LoggerTest() override { ReleaseFileLoggerFacility(); }
+
+    // Stores the record (log folder defaulting to LogDir()) and starts the facility.
+    void Start(Record record)
+    {
+        if (record.logFolder.empty())
+            record.logFolder = pal::FromUtf8(LogDir());
+        StoreConfiguration(Encode(record));
+        InitFileLoggerFacility();
+    }
+    std::string LogDir() const { return m_machine.Path("logs"); }
+    std::string LogFile() const { return LogDir() + "/logger_tests.txt"; }
+
+    testkit::CScratchMachine m_machine;
+};
+
+// The facility follows the library's reading of the record: one row each for
+// no value, a record it cannot read, one it reads but refuses, one switched
+// off, and a valid record stored with the wrong type.
+TEST_F(LoggerTest, UnusableRecordsLogNothing)
+{
+    const std::u16string logs = pal::FromUtf8(LogDir());
+    auto longer = Encode({0, 0, u"", 1, 4, logs});
+    longer[0] += 1;
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        DWORD type;  // REG_NONE: nothing stored
+    } cases[] = {
+        {"no value", {}, REG_NONE},
+        {"length field above size", longer, REG_BINARY},
+        {"level 5", Encode({0, 0, u"", 1, 5, logs}), REG_BINARY},
+        {"switched off", Encode({0, 0, u"", 0, 4, logs}), REG_BINARY},
+        {"a valid record as a string", Encode({0, 0, u"", 1, 4, logs}), REG_SZ},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.type != REG_NONE)
+            StoreConfiguration(c.bytes, c.type);
+        InitFileLoggerFacility();
+        EXPECT_FALSE(AnyLevelEnabled());
+        LogError(u"must not be written");
+        ReleaseFileLoggerFacility();
+        EXPECT_FALSE(fs::exists(LogFile()));
+    }
+}
+
+// A valid auxiliary part (its switch any non-zero byte) leaves logging on;
+// each level writes its own and the more severe lines only.
+TEST_F(LoggerTest, EachLevelWritesItsLinesAndTheMoreSevere)
+{
+    for (uint32_t level = 1; level <= 4; ++level) {
+        SCOPED_TRACE(level);
+        Start(Record{7, 2, pal::FromUtf8(m_machine.Root()), 1, level, {}});
+        const std::vector<bool> enabled = {IsErrorEnabled(), IsWarningEnabled(), IsInfoEnabled(),
+                                           IsDebugEnabled()};
+        EXPECT_EQ(enabled, (std::vector<bool>{true, level >= 2, level >= 3, level == 4}));
+        fs::remove(LogFile());
+        LogError(u"e");
+        LogWarning(u"w");
+        LogInfo(u"i");
+        LogDebug(u"d");
+        EXPECT_EQ(ReadLines(LogFile()).size(), level);
+        ReleaseFileLoggerFacility();
+    }
+}
+
+TEST_F(LoggerTest, NothingIsLoggedOutsideTheFacilitysLife)
+{
+    Start(Record{});
+    ReleaseFileLoggerFacility();
+    fs::remove(LogFile());
+    EXPECT_FALSE(AnyLevelEnabled());
+    LogError(u"after teardown");
+    EXPECT_FALSE(fs::exists(LogFile()));
+    EXPECT_EQ(GetInstance(), nullptr);
+}
+
+std::string Hex8(unsigned value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+TEST_F(LoggerTest, EveryLevelHasItsTagIdsAndTime)
+{
+    Start(Record{0, 0, u"", 1, 4, {}});
+    LogError(u"one");
+    LogWarning(u"two");
+    LogInfo(u"three");
+    LogDebug(u"four");
+
+    const std::string ids =
+        "\\[0x" + Hex8(getpid()) + "\\]\\[0x" + Hex8(GetCurrentThreadId()) + "\\] ";
+    const std::string time =
+        "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+        "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4} - ";
+    const auto lines = ReadLines(LogFile());
+    ASSERT_EQ(lines.size(), 5u);  // the facility's own debug line comes first
+    EXPECT_NE(lines[0].find("DEBUG   - FileLogger facility initialized for context: logger_tests"),
+              std::string::npos);
+    const char* expected[] = {"ERROR   - one", "WARNING - two", "INFO    - three",
+                              "DEBUG   - four"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(std::regex_match(lines[i + 1], std::regex(ids + time + expected[i])))
+            << lines[i + 1];
+    const std::string bytes = testkit::ReadFile(LogFile());
+    EXPECT_EQ(bytes.substr(bytes.size() - 6), "four\r\n");
+}
+
+TEST_F(LoggerTest, TextModeBytesAndLongMessages)
+{
+    Start(Record{0, 0, u"", 1, 1, {}});
+    LogError(u"a\nb");
+    LogError(u"caf\u00e9 \u20ac");
+    LogError(nullptr);
+    const std::string bytes = testkit::ReadFile(LogFile());
+    EXPECT_NE(bytes.find("a\r\nb\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("caf\xe9 ?\r\n"), std::string::npos);
+    EXPECT_EQ(ReadLines(LogFile()).size(), 3u);
+
+    fs::remove(LogFile());
+    const std::u16string message(300000, u'x');
+    LogError(message.c_str());
+    const auto lines = ReadLines(LogFile());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].size() - lines[0].find("ERROR   - ") - 10, message.size());
+}
+
+TEST_F(LoggerTest, FolderWithTrailingBackslashGetsOneSeparator)
+{
+    Start(Record{0, 0, u"", 1, 1, pal::FromUtf8(LogDir()) + u"\\"});
+    EXPECT_EQ(pal::ToUtf8(GetInstance()->GetLogFilePath()), LogDir() + "\\logger_tests.txt");
+    LogError(u"here");
+    EXPECT_EQ(ReadLines(LogFile()).size(), 1u);
+}
+
+TEST_F(LoggerTest, VanishedFolderOnlyLosesLines)
+{
+    Start(Record{0, 0, u"", 1, 1, {}});
+    fs::remove_all(LogDir());
+    LogError(u"lost");
+    EXPECT_TRUE(IsErrorEnabled());
+    EXPECT_FALSE(fs::exists(LogDir()));
+}
+
+// Run through a link named my.service.exe: the file takes the name up to the
+// first dot, the mutex the whole name.
+TEST(LoggerChild, DISABLED_ReportNames)
+{
+    InitFileLoggerFacility();
+    LogError(u"from the service");
+    std::printf("mutex=%s\n", pal::ToUtf8(GetInstance()->GetMutexName()).c_str());
+    ReleaseFileLoggerFacility();
+}
+
+TEST_F(LoggerTest, FileAndMutexAreNamedAfterTheProcess)
+{
+    StoreConfiguration(Encode(Record{0, 0, u"", 1, 1, pal::FromUtf8(LogDir())}));
+    const std::string link = m_machine.Path("my.service.exe");
+    fs::create_symlink(testkit::SelfPath(), link);
+    const auto result = RunChild("ReportNames", link);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("mutex=Global\\my.service.exe"), std::string::npos) << result.out;
+    const auto lines = ReadLines(LogDir() + "/my.txt");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("from the service"), std::string::npos);
+}
+
+std::vector<fs::path> RolledFiles(const std::string& folder)
+{
+    std::vector<fs::path> rolled;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (std::regex_match(entry.path().filename().string(),
+                             std::regex("logger_tests\\.txt_[0-9]{14}")))
+            rolled.push_back(entry.path());
+    return rolled;
+}
+
+TEST_F(LoggerTest, FullFileIsRenamedAndTheLineStartsAFreshOne)
+{
+    Start(Record{0, 0, u"", 1, 1, {}});
+    fs::resize_file(LogFile(), CFileLogger::kRolloverSize - 1);
+    LogError(u"still fits");
+    EXPECT_TRUE(RolledFiles(LogDir()).empty());
+
+    fs::resize_file(LogFile(), CFileLogger::kRolloverSize);
+    LogError(u"first of the new file");
+    const auto rolled = RolledFiles(LogDir());
+    ASSERT_EQ(rolled.size(), 1u);
+    EXPECT_EQ(fs::file_size(rolled[0]), CFileLogger::kRolloverSize);
+    const auto lines = ReadLines(LogFile());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("ERROR   - first of the new file"), std::string::npos);
+}
+
+TEST_F(LoggerTest, FullFileAtStartIsRolledWhenTheLoggerIsMade)
+{
+    testkit::WriteFile(LogFile(), std::string(CFileLogger::kRolloverSize + 10, 'o'));
+    Start(Record{0, 0, u"", 1, 1, {}});
+    EXPECT_EQ(RolledFiles(LogDir()).size(), 1u);
+    EXPECT_EQ(fs::file_size(LogFile()), 0u);
+}
+
+constexpr int kProcesses = 4;
+constexpr int kLinesEach = 5000;
+
+TEST(LoggerChild, DISABLED_WriteLines)
+{
+    const int id = std::atoi(std::getenv("LOGGER_CHILD_ID"));
+    InitFileLoggerFacility();
+    // Long enough that a torn write would show inside a line.
+    const std::u16string padding(80, u'=');
+    for (int i = 0; i < kLinesEach; ++i)
+        LogError(Format(u"child %d line %d %s|", id, i, padding).c_str());
+    ReleaseFileLoggerFacility();
+}
+
+TEST(LoggerChild, DISABLED_DieHoldingTheMutex)
+{
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, u"Global\\logger_tests");
+    ASSERT_EQ(WaitForSingleObject(mutex, INFINITE), WAIT_OBJECT_0);
+    raise(SIGKILL);
+}
+
+TEST_F(LoggerTest, ConcurrentProcessesWriteWholeLinesOnly)
+{
+    StoreConfiguration(Encode(Record{0, 0, u"", 1, 1, pal::FromUtf8(LogDir())}));
+    std::vector<std::thread> runners;
+    for (int id = 0; id < kProcesses; ++id)
+        runners.emplace_back([id] {
+            const auto result = RunChild("WriteLines", testkit::SelfPath(),
+                                         {{"LOGGER_CHILD_ID", std::to_string(id)}});
+            EXPECT_EQ(result.exitCode, 0) << result.err;
+        });
+    for (std::thread& runner : runners)
+        runner.join();
+
+    // The lines pass 2 MiB, so part of them sits in a rolled-over file.
+    std::vector<std::string> lines;
+    for (const auto& entry : fs::directory_iterator(LogDir())) {
+        const auto part = ReadLines(entry.path().string());
+        lines.insert(lines.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(lines.size(), static_cast<size_t>(kProcesses * kLinesEach));
+    const std::regex whole(
+        R"(\[0x[0-9a-f]{8}\]\[0x[0-9a-f]{8}\] .{24} - ERROR   - child ([0-9]) line ([0-9]+) ={80}\|)");
+    std::set<std::pair<int, int>> seen;
+    for (const std::string& line : lines) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, whole)) << line;
+        EXPECT_TRUE(seen.emplace(std::stoi(match[1]), std::stoi(match[2])).second) << line;
+    }
+}
+
+TEST_F(LoggerTest, WriterKilledHoldingTheMutexDoesNotStopTheNext)
+{
+    ASSERT_EQ(RunChild("DieHoldingTheMutex", testkit::SelfPath()).exitCode, 128 + SIGKILL);
+    Start(Record{0, 0, u"", 1, 1, {}});
+    LogError(u"after the crash");
+    LogError(u"and again");
+    const auto lines = ReadLines(LogFile());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("and again"), std::string::npos);
+}
+
+}  // namespace
