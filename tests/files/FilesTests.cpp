@@ -1,0 +1,344 @@
+// pal's files: CreateFileW and its dispositions, version information of
+// stamped ELF files; threads started with _beginthreadex and critical sections.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "common/TestMachine.h"
+#include "pal/files/CFileObject.h"
+#include "pal/files/files.h"
+#include "pal/system/system.h"
+#include "pal/text/text.h"
+#include "pal/threads/threads.h"
+
+namespace {
+
+constexpr DWORD kBackup = FILE_FLAG_BACKUP_SEMANTICS;
+
+class CreateFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        mkdir(m_machine.Path("dir").c_str(), 0755);
+        testkit::WriteFile(m_machine.Path("dir/file.txt"), "hello");
+        testkit::WriteFile(m_machine.Path("dir/other.txt"), "hello");
+    }
+
+    std::u16string PathOf(const std::string& relative) const
+    {
+        std::u16string wide = pal::FromUtf8(m_machine.Path(relative));
+        std::replace(wide.begin(), wide.end(), u'/', u'\\');
+        return wide;
+    }
+
+    // Opens, checks the last error, reads the size and closes; -1 when it failed.
+    LONGLONG OpenedSize(const std::string& relative, DWORD access, DWORD creation, DWORD flags,
+                        DWORD error)
+    {
+        SetLastError(0xDEAD);
+        const HANDLE handle = CreateFileW(PathOf(relative).c_str(), access, FILE_SHARE_READ, nullptr,
+                                          creation, flags, nullptr);
+        EXPECT_EQ(GetLastError(), error) << relative << " " << creation;
+        if (handle == INVALID_HANDLE_VALUE)
+            return -1;
+        LARGE_INTEGER size{};
+        EXPECT_TRUE(GetFileSizeEx(handle, &size));
+        EXPECT_TRUE(CloseHandle(handle));
+        return size.QuadPart;
+    }
+
+    testkit::CScratchMachine m_machine;
+};
+
+TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThem)
+{
+    const struct {
+        const char* path;
+        DWORD access, creation, flags, error;
+        LONGLONG size;
+    } cases[] = {
+        // Folders: only with backup semantics, never for creation.
+        {"dir/file.txt", 0, OPEN_EXISTING, kBackup, ERROR_SUCCESS, 5},
+        {"dir", 0, OPEN_EXISTING, kBackup, ERROR_SUCCESS, 0},
+        {"dir", GENERIC_READ, OPEN_ALWAYS, kBackup, ERROR_ALREADY_EXISTS, 0},
+        {"dir", 0, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED, -1},
+        {"dir", 0, CREATE_NEW, kBackup, ERROR_FILE_EXISTS, -1},
+        {"dir", GENERIC_WRITE, CREATE_ALWAYS, kBackup, ERROR_ACCESS_DENIED, -1},
+        // Missing paths tell a missing file from a missing folder.
+        {"dir/none.txt", 0, OPEN_EXISTING, kBackup, ERROR_FILE_NOT_FOUND, -1},
+        {"none/deeper/file.txt", 0, OPEN_EXISTING, kBackup, ERROR_PATH_NOT_FOUND, -1},
+        {"dir/file.txt/inside", 0, OPEN_EXISTING, 0, ERROR_PATH_NOT_FOUND, -1},
+        {"none/new.txt", GENERIC_WRITE, CREATE_NEW, 0, ERROR_PATH_NOT_FOUND, -1},
+        // Dispositions, in order: each sees what the one before left.
+        {"dir/new.txt", 0, OPEN_ALWAYS, 0, ERROR_SUCCESS, 0},
+        {"dir/new.txt", GENERIC_WRITE, CREATE_NEW, 0, ERROR_FILE_EXISTS, -1},
+        {"dir/file.txt", GENERIC_READ, OPEN_ALWAYS, 0, ERROR_ALREADY_EXISTS, 5},
+        {"dir/file.txt", GENERIC_READ, TRUNCATE_EXISTING, 0, ERROR_INVALID_PARAMETER, -1},
+        {"dir/file.txt", GENERIC_READ, 0, 0, ERROR_INVALID_PARAMETER, -1},
+        {"dir/file.txt", GENERIC_WRITE, CREATE_ALWAYS, 0, ERROR_ALREADY_EXISTS, 0},
+        {"dir/other.txt", GENERIC_WRITE, TRUNCATE_EXISTING, 0, ERROR_SUCCESS, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(OpenedSize(c.path, c.access, c.creation, c.flags, c.error), c.size) << c.path;
+    EXPECT_EQ(CreateFileW(u"", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(GetFileAttributesW(PathOf("dir/none.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GetFileAttributesW(PathOf("none/x").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(CreateFileTest, HandlesGrantWhatWasAskedAndFailOnceClosed)
+{
+    const std::u16string file = PathOf("dir/file.txt");
+    const HANDLE reader = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE writer = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_LT(write(pal::FindHandleOf<pal::CFileObject>(reader)->Fd(), "x", 1), 0);
+    EXPECT_EQ(write(pal::FindHandleOf<pal::CFileObject>(writer)->Fd(), "x", 1), 1);
+    EXPECT_TRUE(CloseHandle(writer));
+    EXPECT_TRUE(CloseHandle(reader));
+    EXPECT_FALSE(CloseHandle(reader));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    LARGE_INTEGER size{};
+    EXPECT_FALSE(GetFileSizeEx(reader, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+    EXPECT_EQ(GetFileAttributesW(PathOf("dir").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), FILE_ATTRIBUTE_NORMAL);
+    chmod(m_machine.Path("dir/file.txt").c_str(), 0444);
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), FILE_ATTRIBUTE_READONLY);
+}
+
+// Size and error as GetFileVersionInfoSizeW answers them.
+std::pair<DWORD, DWORD> SizeOf(const std::string& path)
+{
+    DWORD handle = 123;
+    const DWORD size = GetFileVersionInfoSizeW(pal::FromUtf8(path).c_str(), &handle);
+    EXPECT_EQ(handle, 0u);
+    return {size, size ? 0 : GetLastError()};
+}
+
+// The whole chain a caller runs: size, block, root query.
+void ExpectStamp(const std::string& path, DWORD ms, DWORD ls, DWORD type)
+{
+    std::u16string wide = pal::FromUtf8(path);
+    std::replace(wide.begin(), wide.end(), u'/', u'\\');
+    std::vector<unsigned char> block(GetFileVersionInfoSizeW(wide.c_str(), nullptr));
+    ASSERT_FALSE(block.empty()) << path << ": " << GetLastError();
+    ASSERT_TRUE(GetFileVersionInfoW(wide.c_str(), 0, block.size(), block.data()));
+    void* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), u"\\", &fixed, &length));
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(static_cast<unsigned char*>(fixed), block.data() + 40);
+    const DWORD expected[] = {VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, ms, ls, ms, ls,
+                              VS_FFI_FILEFLAGSMASK, 0, VOS_NT_WINDOWS32, type, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(fixed, expected, sizeof expected), 0) << path;
+}
+
+class VersionInfoTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& bytes)
+    {
+        testkit::WriteFile(m_machine.Path("image.so"), bytes);
+        return m_machine.Path("image.so");
+    }
+    testkit::CScratchMachine m_machine;
+};
+
+TEST_F(VersionInfoTest, StampedFilesAnswerTheirVersionWords)
+{
+    ExpectStamp(VESK_VERSIONED_SAMPLE, 0x00070007u, 0x0000003Cu, VFT_DLL);
+    ExpectStamp(VESK_VERSIONED_PROGRAM, 0x000A0002u, 0x012CFFFFu, VFT_APP);
+}
+
+TEST_F(VersionInfoTest, FilesWithoutVersionFailWithTheirReason)
+{
+    const std::pair<std::string, DWORD> cases[] = {
+        {testkit::SelfPath(), ERROR_RESOURCE_TYPE_NOT_FOUND},
+        {Write("plain text, long enough to pass for an ELF header\n"), ERROR_BAD_FORMAT},
+        {m_machine.Path("missing.so"), ERROR_FILE_NOT_FOUND},
+        {m_machine.Path("missing/lib.so"), ERROR_PATH_NOT_FOUND},
+        {m_machine.Root(), ERROR_ACCESS_DENIED},
+        {"", ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& [path, error] : cases)
+        EXPECT_EQ(SizeOf(path), std::make_pair(DWORD{0}, error)) << path;
+}
+
+// Damaged copies of a stamped library fail with a reason and never read
+// outside the file: every truncation, and hostile values in the fields that
+// locate the sections.
+TEST_F(VersionInfoTest, DamagedCopiesFailCleanly)
+{
+    const std::string whole = testkit::ReadFile(VESK_VERSIONED_SAMPLE);
+    const std::string path = Write(whole);
+    ASSERT_EQ(SizeOf(path).first, 92u);
+    for (size_t cut = whole.size(); cut-- > 0;) {
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
+        ASSERT_EQ(SizeOf(path), std::make_pair(DWORD{0}, DWORD{ERROR_BAD_FORMAT})) << "cut at " << cut;
+    }
+
+    ASSERT_EQ(whole[4], 2) << "a 64-bit ELF file";
+    uint64_t table = 0;
+    uint16_t count = 0;
+    std::memcpy(&table, &whole[40], sizeof table);
+    std::memcpy(&count, &whole[60], sizeof count);
+    // Offset and width of the fields of the ELF header, then of a section header.
+    const std::pair<size_t, size_t> header[] = {{40, 8}, {58, 2}, {60, 2}, {62, 2}};
+    const std::pair<size_t, size_t> section[] = {{0, 4}, {4, 4}, {24, 8}, {32, 8}, {40, 4}};
+    const uint64_t values[] = {0, 1, 8, 39, 0xFFFF, whole.size() - 8, whole.size(), ~0ull - 7, ~0ull};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = whole;
+        const bool inHeader = rng() % 4 == 0;
+        const auto [at, width] = inHeader ? header[rng() % 4] : section[rng() % 5];
+        const size_t base = inHeader ? 0 : table + rng() % count * 64;
+        const uint64_t value = values[rng() % std::size(values)];
+        std::memcpy(&bytes[base + at], &value, width);  // little-endian, as ELF here
+        const auto [size, error] = SizeOf(Write(bytes));
+        if (size == 0) {
+            EXPECT_TRUE(error == ERROR_BAD_FORMAT || error == ERROR_RESOURCE_TYPE_NOT_FOUND)
+                << "field " << base + at << " = " << value << ": " << error;
+        }
+    }
+}
+
+std::atomic<int> s_finishedRoutines{0};
+
+// A start routine that runs until the test opens its gate.
+struct GatedRoutine {
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    std::atomic<DWORD> seenId{0};
+    unsigned result = 0;
+
+    static unsigned __stdcall Run(void* self)
+    {
+        auto* routine = static_cast<GatedRoutine*>(self);
+        routine->seenId = GetCurrentThreadId();
+        routine->opened.wait();
+        const unsigned result = routine->result;
+        ++s_finishedRoutines;  // the last touch: a test may drop the routine right after
+        return result;
+    }
+    HANDLE Start(unsigned* threadId = nullptr, unsigned stackSize = 0, unsigned flags = 0)
+    {
+        return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, stackSize, Run, this, flags, threadId));
+    }
+};
+
+TEST(ThreadTest, HandleSignalsWhenTheRoutineReturnsWithItsExitCode)
+{
+    for (unsigned stackSize : {0u, 1u, 256u * 1024u}) {
+        GatedRoutine routine;
+        routine.result = 42 + stackSize;
+        unsigned id = 0;
+        const HANDLE thread = routine.Start(&id, stackSize);
+        ASSERT_NE(thread, nullptr) << stackSize;
+        EXPECT_NE(id, GetCurrentThreadId()) << "known on return";
+        DWORD code = 0;
+        EXPECT_EQ(WaitForSingleObject(thread, 30), WAIT_TIMEOUT);
+        ASSERT_TRUE(GetExitCodeThread(thread, &code));
+        EXPECT_EQ(code, STILL_ACTIVE);
+
+        std::vector<std::future<DWORD>> waiters;
+        for (DWORD timeout : {INFINITE, 60000u})
+            waiters.push_back(std::async(std::launch::async,
+                                         [=] { return WaitForSingleObject(thread, timeout); }));
+        routine.gate.set_value();
+        for (auto& waiter : waiters)
+            EXPECT_EQ(waiter.get(), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "stays signalled";
+        ASSERT_TRUE(GetExitCodeThread(thread, &code));
+        EXPECT_EQ(code, 42u + stackSize);
+        EXPECT_EQ(routine.seenId.load(), id);
+
+        EXPECT_TRUE(CloseHandle(thread));
+        EXPECT_FALSE(GetExitCodeThread(thread, &code));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    }
+    // A suspended start cannot be honoured: refused rather than run at once.
+    GatedRoutine routine;
+    errno = 0;
+    EXPECT_EQ(routine.Start(nullptr, 0, CREATE_SUSPENDED), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+}
+
+TEST(ThreadTest, ClosingTheHandleLeavesTheThreadRunning)
+{
+    GatedRoutine routine;
+    const int finished = s_finishedRoutines;
+    const HANDLE thread = routine.Start();
+    EXPECT_TRUE(CloseHandle(thread));
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_FAILED);
+    routine.gate.set_value();
+    for (int wait = 0; wait < 1000 && s_finishedRoutines == finished; ++wait)
+        Sleep(10);
+    EXPECT_EQ(s_finishedRoutines, finished + 1);
+}
+
+// From another thread: could it enter now? (It leaves again if so.)
+bool FreeForOthers(CRITICAL_SECTION& section)
+{
+    return std::async(std::launch::async, [&section] {
+               const BOOL entered = TryEnterCriticalSection(&section);
+               if (entered)
+                   LeaveCriticalSection(&section);
+               return entered != FALSE;
+           }).get();
+}
+
+TEST(CriticalSectionTest, IsRecursiveAndOwnedUntilTheLastLeave)
+{
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    EnterCriticalSection(&section);
+    EXPECT_TRUE(TryEnterCriticalSection(&section));
+    EXPECT_FALSE(FreeForOthers(section));
+    LeaveCriticalSection(&section);
+    EXPECT_FALSE(FreeForOthers(section));
+    LeaveCriticalSection(&section);
+    EXPECT_TRUE(FreeForOthers(section));
+    DeleteCriticalSection(&section);
+}
+
+TEST(CriticalSectionTest, ExcludesOtherThreadsUnderContention)
+{
+    constexpr int kThreads = 4, kRounds = 20000;
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    long counter = 0;  // deliberately not atomic
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                EnterCriticalSection(&section);
+                overlapped = overlapped || inside.fetch_add(1) != 0;
+                ++counter;
+                inside.fetch_sub(1);
+                LeaveCriticalSection(&section);
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(counter, long{kThreads} * kRounds);
+    EXPECT_FALSE(overlapped);
+    DeleteCriticalSection(&section);
+}
+
+}  // namespace
