@@ -1,8 +1,9 @@
-// File-system, OS and module helpers.
+// File-system, OS and module helpers; message formatting and log time stamps.
 #include <gtest/gtest.h>
 #include <pthread.h>
 
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "LogCapture.h"
@@ -11,10 +12,13 @@
 #include "support/CHModule.h"
 #include "support/CLibraryFunction.h"
 #include "support/CWinOS.h"
+#include "support/Format.h"
+#include "support/LocalTime.h"
 
 namespace {
 
 WString Wide(const std::string& text) { return pal::FromUtf8(text); }
+std::string Utf8(const WString& text) { return pal::ToUtf8(text); }
 
 TEST(FsHelper, PathExists)
 {
@@ -51,20 +55,14 @@ TEST(FsHelper, FileWithoutVersionLogsAWarning)
 {
     testkit::CScratchMachine machine;
     testkit::WriteFile(machine.Path("plain.txt"), "no version here");
-    logcapture::Start(2);
+    const logcapture::CCapture log(2);
     WString version = W("stale");
     EXPECT_FALSE(CFsHelper::GetFileVersion(Wide(machine.Path("plain.txt")), version, true));
     EXPECT_TRUE(version.empty());
     EXPECT_FALSE(CFsHelper::GetFileVersion(W(""), version, true));
-    const auto lines = logcapture::Lines();
-    logcapture::Stop();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].level, 2);
-    EXPECT_EQ(lines[0].text.rfind("CFsHelper::GetFileVersion(): GetFileVersionInfoSize(): Error: 0x", 0),
-              0u);
-    EXPECT_EQ(lines[0].text.size(), std::string("CFsHelper::GetFileVersion(): "
-                                                 "GetFileVersionInfoSize(): Error: 0x00000000")
-                                        .size());
+    const std::regex warning(
+        R"(2 CFsHelper::GetFileVersion\(\): GetFileVersionInfoSize\(\): Error: 0x[0-9a-f]{8}\n)");
+    EXPECT_TRUE(std::regex_match(log.Text(), warning)) << log.Text();
 }
 
 // The answers are cached for the life of a process, so each machine kind is
@@ -142,15 +140,13 @@ TEST(ModuleOwners, AttachReleasesThePreviousLibrary)
         EXPECT_FALSE(FreeLibrary(zip));  // the holder freed it already
     }
 
-    logcapture::Start(1);
+    const logcapture::CCapture log(1);
     {
         CHModule holder;
         holder.Attach(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7ff1)));
     }
-    const auto lines = logcapture::Lines();
-    logcapture::Stop();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text.rfind("CHModule::_Release(): FreeLibrary() error: 0x", 0), 0u);
+    const std::regex error(R"(1 CHModule::_Release\(\): FreeLibrary\(\) error: 0x[0-9a-f]{8}\n)");
+    EXPECT_TRUE(std::regex_match(log.Text(), error)) << log.Text();
 }
 
 TEST(ModuleOwners, LibraryFunctionResolvesOrAnswersNull)
@@ -164,6 +160,42 @@ TEST(ModuleOwners, LibraryFunctionResolvesOrAnswersNull)
     EXPECT_EQ(missingFunction.GetFunction(), nullptr);
     CLibraryFunction missingLibrary(W("nosuchlibrary.dll"), "Anything");
     EXPECT_EQ(missingLibrary.GetFunction(), nullptr);
+}
+
+TEST(Format, Conversions)
+{
+    EXPECT_EQ(Utf8(FormatHex32(0x4d8)), "0x000004d8");
+    EXPECT_EQ(Utf8(FormatHex32(0xFFFFFFFFu)), "0xffffffff");
+    EXPECT_EQ(Utf8(Format(u"ID:  0x%x", 0xa2cu)), "ID:  0xa2c");
+    EXPECT_EQ(Utf8(Format(u"Error Code: 0x%X", -2)), "Error Code: 0xFFFFFFFE");
+    EXPECT_EQ(Utf8(Format(u"%#X|%#x|%#x", 255, 255, 0)), "0XFF|0xff|0");
+    EXPECT_EQ(Utf8(Format(u"%d %i %u", -5, int64_t{-9000000000}, 7u)), "-5 -9000000000 7");
+    EXPECT_EQ(Utf8(Format(u"[%5d][%-4d][%05d][%03d]", 42, 7, -3, 1234)), "[   42][7   ][-0003][1234]");
+    EXPECT_EQ(Utf8(Format(u"%s=%s %c%%", u"name", WString(u"value"), u'!')), "name=value !%");
+    EXPECT_EQ(Utf8(Format(u"%ld %lu %hx", 1L, 2UL, 0x1f)), "1 2 1f");
+}
+
+TEST(Format, MalformedPatternsNeverOverrun)
+{
+    EXPECT_EQ(Utf8(Format(u"missing %d %s", 1)), "missing 1 ");
+    EXPECT_EQ(Utf8(Format(u"type clash %d", u"text")), "type clash ");
+    EXPECT_EQ(Utf8(Format(u"dangling %")), "dangling ");
+    EXPECT_EQ(Utf8(Format(u"dangling %08")), "dangling ");
+    EXPECT_LE(Format(u"%999999999999d", 1).size(), 1024u);
+    EXPECT_EQ(Utf8(FormatText(nullptr, {})), "");
+    EXPECT_EQ(Utf8(Format(u"%s", static_cast<const WCHAR*>(nullptr))), "(null)");
+}
+
+TEST(LocalTime, FixedWidthEnglishStamps)
+{
+    SYSTEMTIME time{2011, 2, 1, 14, 9, 5, 7, 0};
+    EXPECT_EQ(Utf8(FormatLogTime(time)), "Mon Feb 14 09:05:07 2011");
+    EXPECT_EQ(Utf8(FormatCompactTime(time)), "20110214090507");
+    time = SYSTEMTIME{1999, 12, 0, 3, 23, 59, 59, 999};
+    EXPECT_EQ(Utf8(FormatLogTime(time)), "Sun Dec 03 23:59:59 1999");
+    time.wMonth = 13;
+    time.wDayOfWeek = 9;
+    EXPECT_EQ(FormatLogTime(time).size(), 24u);
 }
 
 }  // namespace

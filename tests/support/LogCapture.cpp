@@ -6,15 +6,16 @@
 
 namespace logcapture {
 namespace {
+
 std::mutex g_lock;
 int g_level = 0;
-std::vector<Line> g_lines;
+std::string g_text;
 
 void Record(int level, const WCHAR* text)
 {
     std::lock_guard<std::mutex> guard(g_lock);
     if (text && level <= g_level)
-        g_lines.push_back({level, pal::ToUtf8(text)});
+        g_text += std::to_string(level) + " " + pal::ToUtf8(text) + "\n";
 }
 
 bool Enabled(int level)
@@ -22,21 +23,23 @@ bool Enabled(int level)
     std::lock_guard<std::mutex> guard(g_lock);
     return level <= g_level;
 }
-}  // namespace
 
-void Start(int level)
+void Reset(int level)
 {
     std::lock_guard<std::mutex> guard(g_lock);
     g_level = level;
-    g_lines.clear();
+    g_text.clear();
 }
 
-void Stop() { Start(0); }
+}  // namespace
 
-std::vector<Line> Lines()
+CCapture::CCapture(int level) { Reset(level); }
+CCapture::~CCapture() { Reset(0); }
+
+std::string CCapture::Text() const
 {
     std::lock_guard<std::mutex> guard(g_lock);
-    return g_lines;
+    return g_text;
 }
 
 }  // namespace logcapture

@@ -1,18 +1,19 @@
-// The support tests' own logger: records what the library logs, at a level
-// the test chooses, in place of the library's logger.
+// The support tests' own logger in place of the library's: while a capture
+// lives, levels up to its own are on and their lines are kept.
 #pragma once
 #include <string>
-#include <vector>
 
 namespace logcapture {
 
-struct Line {
-    int level;  // 1 error .. 4 debug
-    std::string text;
-};
+class CCapture {
+public:
+    explicit CCapture(int level);  // 1 error .. 4 debug; earlier lines are forgotten
+    ~CCapture();
+    CCapture(const CCapture&) = delete;
+    CCapture& operator=(const CCapture&) = delete;
 
-void Start(int level);  // enables levels 1..level and forgets earlier lines
-void Stop();
-std::vector<Line> Lines();
+    // Every line kept, each as "<level> <text>\n".
+    std::string Text() const;
+};
 
 }  // namespace logcapture

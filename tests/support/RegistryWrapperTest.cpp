@@ -123,16 +123,12 @@ TEST_F(RegistryWrappers, OpenKeyClosesTheHandleItHeld)
 
 TEST_F(RegistryWrappers, FailedCloseIsLoggedAsAnError)
 {
-    logcapture::Start(1);
+    const logcapture::CCapture log(1);
     {
         CHRegKey key;
         *key.GetAddress() = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7ff1));
     }
-    const auto lines = logcapture::Lines();
-    logcapture::Stop();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].level, 1);
-    EXPECT_EQ(lines[0].text, "CHRegKey::_Release(): RegCloseKey() error: 0x00000006");
+    EXPECT_EQ(log.Text(), "1 CHRegKey::_Release(): RegCloseKey() error: 0x00000006\n");
 }
 
 TEST_F(RegistryWrappers, ReadBinaryValue)
