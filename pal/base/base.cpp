@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -24,6 +26,32 @@ struct SettingOverrides {
     std::map<std::string, std::string> values;
 };
 
+// The exit handler belongs to the module holding this copy of pal/, so that
+// unloading a library runs it then (plain atexit() may not keep the module).
+extern "C" int __cxa_atexit(void (*handler)(void*), void* argument, void* module);
+extern "C" void* __dso_handle __attribute__((__visibility__("hidden")));
+
+// Plain words, constant-initialised: usable before any constructor and after
+// every destructor of the module.
+constexpr int kLastingCapacity = 32;
+std::atomic<int> g_nLasting{0};
+std::atomic<void (*)()> g_lastingReleases[kLastingCapacity];
+
+void ReleaseLastingTables(void*)
+{
+    for (int i = std::min(g_nLasting.exchange(0), kLastingCapacity) - 1; i >= 0; --i) {
+        if (void (*const release)() = g_lastingReleases[i].exchange(nullptr))
+            release();
+    }
+}
+
+// Registered before any static constructor of the module runs, so that it
+// is the module's last exit handler.
+__attribute__((constructor(101))) void RegisterLastingRelease()
+{
+    __cxa_atexit(ReleaseLastingTables, nullptr, &__dso_handle);
+}
+
 HandleTable& Table() { return pal::CLasting<HandleTable>::Get(); }
 SettingOverrides& Overrides() { return pal::CLasting<SettingOverrides>::Get(); }
 
@@ -33,6 +61,13 @@ DWORD WINAPI GetLastError() { return t_lastError; }
 void WINAPI SetLastError(DWORD code) { t_lastError = code; }
 
 namespace pal {
+
+void ReleaseAtModuleExit(void (*release)())
+{
+    const int nSlot = g_nLasting.fetch_add(1);
+    if (nSlot < kLastingCapacity)
+        g_lastingReleases[nSlot].store(release);
+}
 
 DWORD CKernelObject::Wait(DWORD)
 {

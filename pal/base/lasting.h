@@ -1,19 +1,20 @@
-// pal/'s own process-wide tables. One is made on first use and released by an
-// exit handler registered at that moment: handlers run in reverse order, so
-// the static destructors of everything made before the table (a library's
-// entry notification closes handles from one) still find it, and unloading
-// a library leaves nothing behind.
+// pal/'s own process-wide tables. One is made on first use and released, in
+// reverse order of making, by one exit handler that the module holding this
+// copy of pal/ registered as it was loaded. Handlers run in reverse order, so
+// that one runs after every static destructor and every later handler of the
+// module: whatever still runs then (a library's entry notification, a thread
+// it waits for at exit) still finds the tables, and unloading a library
+// leaves nothing behind.
 #pragma once
 #include <atomic>
 #include <memory>
 #include <mutex>
 
-// The exit handler belongs to the module holding this copy of pal/, so that
-// unloading a library runs it then (plain atexit() may not keep the module).
-extern "C" int __cxa_atexit(void (*handler)(void*), void* argument, void* module);
-extern "C" void* __dso_handle __attribute__((__visibility__("hidden")));
-
 namespace pal {
+
+// Queues a table's release for the module's last exit handler. Past its
+// capacity a table is kept for the life of the process instead.
+void ReleaseAtModuleExit(void (*release)());
 
 namespace lasting_detail {
 
@@ -45,7 +46,7 @@ public:
         auto fresh = std::make_unique<T>();
         if (!s_slot.compare_exchange_strong(current, fresh.get(), std::memory_order_acq_rel))
             return *current;
-        __cxa_atexit([](void*) { CLasting::_Release(); }, nullptr, &__dso_handle);
+        ReleaseAtModuleExit(&CLasting::_Release);
         return *fresh.release();
     }
 

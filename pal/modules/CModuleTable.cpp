@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include "pal/base/lasting.h"
 #include "pal/modules/loadedobjects.h"
 
 namespace pal {
@@ -20,10 +21,11 @@ HMODULE BaseOfLibrary(void* library)
 
 }  // namespace
 
-CModuleTable& CModuleTable::Instance()
+CModuleTable& CModuleTable::Instance() { return CLasting<CModuleTable>::Get(); }
+
+void CModuleTable::Quiesce() const
 {
-    static CModuleTable table;
-    return table;
+    std::lock_guard<std::mutex> guard(m_oLock);
 }
 
 HMODULE CModuleTable::Add(void* library)

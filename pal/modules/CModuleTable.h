@@ -19,6 +19,8 @@ public:
     void* Release(HMODULE module);
     // The dlopen handle of a live module, or null.
     void* Find(HMODULE module) const;
+    // Waits for a change under way; the table is released after it.
+    void Quiesce() const;
 
 private:
     struct SModule {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "pal/base/lasting.h"
 #include "pal/system/system.h"
 #include "pal/system/threadname.h"
 
@@ -53,16 +54,16 @@ private:
         uintptr_t id;
         PVECTORED_EXCEPTION_HANDLER handler;
     };
+public:
+    void Quiesce() const { std::lock_guard<std::mutex> guard(m_oLock); }
+
+private:
     mutable std::mutex m_oLock;
     std::deque<SEntry> m_dqEntries;
     uintptr_t m_nNextId = 1;
 };
 
-CVectoredHandlers& Handlers()
-{
-    static CVectoredHandlers handlers;
-    return handlers;
-}
+CVectoredHandlers& Handlers() { return pal::CLasting<CVectoredHandlers>::Get(); }
 
 // Four words (type, name, thread id, flags) as the 32-bit build passes them;
 // the same record memcpy'd on a 64-bit build spans three words, with the
