@@ -54,6 +54,14 @@ SLibraryName ParseLibraryName(const std::string& posixPath)
     const std::string file = posixPath.substr(slash == std::string::npos ? 0 : slash + 1);
     if (file.empty())
         return name;
+    // What GetModuleFileNameW answers for a module names its own file.
+    const std::string lib = "lib", so = ".so";
+    if (file.size() > lib.size() + so.size() && file.compare(0, lib.size(), lib) == 0 &&
+        file.compare(file.size() - so.size(), so.size(), so) == 0) {
+        name.sharedObject = file;
+        name.windowsName = file.substr(lib.size(), file.size() - lib.size() - so.size()) + ".dll";
+        return name;
+    }
     std::string stem = file;
     if (EndsWithIgnoringCase(file, ".dll")) {
         stem.resize(file.size() - 4);

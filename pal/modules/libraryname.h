@@ -12,7 +12,8 @@ struct SLibraryName {
 
 // posixPath has '/' separators. A name without extension means NAME.dll and
 // a trailing dot means no extension, as LoadLibrary reads them; any other
-// extension stays part of NAME.
+// extension stays part of NAME. A libNAME.so (what GetModuleFileNameW
+// answers) names that file itself.
 SLibraryName ParseLibraryName(const std::string& posixPath);
 
 // The file to dlopen: beside the caller, then in the system folder, then

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "pal/modules/kernel32.h"
@@ -13,6 +14,10 @@
 #include "pal/system/debugoutput.h"
 #include "pal/system/system.h"
 #include "pal/text/text.h"
+#include "pal/threads/threads.h"
+
+// glibc's registration behind C++ thread_local destructors.
+extern "C" int __cxa_thread_atexit_impl(void (*destructor)(void*), void* object, void* dsoSymbol);
 
 namespace {
 
@@ -24,6 +29,18 @@ std::string FolderOf(const std::string& path)
 bool IsKernel32(const pal::SLibraryName& name)
 {
     return name.directory.empty() && pal::EqualsIgnoringCase(name.windowsName, "kernel32.dll");
+}
+
+// Keeps the module mapped until the calling thread has ended for good.
+// pal/ is linked into each module, so the code that frees a module may lie
+// in it and must outlive the unload: a thread-exit destructor registered
+// against the module makes the loader keep it, and unmap it at its next
+// unload pass once the thread is gone. The destructor itself lies outside the
+// module: free(nullptr) does nothing.
+bool PinUntilThreadExit(HMODULE module)
+{
+    return module && module != pal::Kernel32Module() &&
+           __cxa_thread_atexit_impl(&free, nullptr, module) == 0;
 }
 
 // Ordinals (a pointer whose high word is zero) mean nothing to an ELF object.
@@ -121,6 +138,14 @@ BOOL WINAPI FreeLibrary(HMODULE module)
     }
     dlclose(library);
     return TRUE;
+}
+
+void WINAPI FreeLibraryAndExitThread(HMODULE module, DWORD exitCode)
+{
+    // Without the pin the module keeps this thread's reference: a leak, not a crash.
+    if (PinUntilThreadExit(module))
+        FreeLibrary(module);
+    ExitThread(exitCode);
 }
 
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)

@@ -6,6 +6,10 @@
 HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL WINAPI FreeLibrary(HMODULE module);
+// Frees the module and ends the calling thread, whose code may lie in that
+// module: as on Windows, it is how a thread drops its own reference on the
+// library that runs it.
+[[noreturn]] void WINAPI FreeLibraryAndExitThread(HMODULE module, DWORD exitCode);
 // module null: the main program.
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 // process must be GetCurrentProcess(); module null: the main program.
@@ -29,7 +33,10 @@ HMODULE ModuleOfAddress(const void* address);
 // object defined after the library's other process-wide objects (in the same
 // file, so after them in construction order) calls the entry point with
 // DLL_PROCESS_ATTACH when constructed and DLL_PROCESS_DETACH when destroyed,
-// that is after the others are made and before they are destroyed.
+// that is after the others are made and before they are destroyed. The
+// detach never tells of an ending process (reserved is always null): unlike
+// an ending Windows process, a POSIX one still runs its other threads while
+// its exit handlers run.
 class CModuleAttachment {
 public:
     typedef BOOL(WINAPI* EntryPoint)(HINSTANCE, DWORD, LPVOID);

@@ -61,17 +61,35 @@ DWORD CThread::AwaitId() const
 
 namespace {
 
+// What the thread ends with; ExitThread sets it before unwinding.
+thread_local DWORD t_dwExitCode = 0;
+
 struct ThreadStart {
     std::shared_ptr<pal::CThread> thread;  // keeps the object alive while the routine runs
     unsigned(__stdcall* routine)(void*);
     void* argument;
 };
 
-void* RunThread(void* raw) noexcept
+// Signals the handle however the thread ends: by returning from its routine,
+// or by ExitThread, whose unwinding runs this destructor too.
+class CFinishOnExit {
+public:
+    explicit CFinishOnExit(pal::CThread& thread) : m_thread(thread) {}
+    ~CFinishOnExit() { m_thread.Finish(t_dwExitCode); }
+    CFinishOnExit(const CFinishOnExit&) = delete;
+    CFinishOnExit& operator=(const CFinishOnExit&) = delete;
+
+private:
+    pal::CThread& m_thread;
+};
+
+// Not noexcept: ExitThread's forced unwinding must pass through.
+void* RunThread(void* raw)
 {
     const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
     start->thread->PublishId(GetCurrentThreadId());
-    start->thread->Finish(start->routine(start->argument));
+    const CFinishOnExit finish(*start->thread);
+    t_dwExitCode = start->routine(start->argument);
     return nullptr;
 }
 
@@ -136,4 +154,10 @@ BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode)
     }
     *exitCode = object->ExitCode();
     return TRUE;
+}
+
+void WINAPI ExitThread(DWORD exitCode)
+{
+    t_dwExitCode = exitCode;
+    pthread_exit(nullptr);
 }

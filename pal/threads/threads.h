@@ -10,6 +10,8 @@ uintptr_t _beginthreadex(void* security, unsigned stackSize,
 #define CREATE_SUSPENDED 0x00000004u
 #define STILL_ACTIVE 259u
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+// Unwinds the calling thread (C++ destructors run) and ends it with the code.
+[[noreturn]] void WINAPI ExitThread(DWORD exitCode);
 
 typedef struct _CRITICAL_SECTION {
     // A recursive pthread mutex lives here; sized for every glibc target.
