@@ -1,5 +1,6 @@
 // Named mutexes shared between processes: thread-owned, recursive, with
-// timed waits and WAIT_ABANDONED when the owner died holding one.
+// timed waits and WAIT_ABANDONED when the owner died holding one; events
+// within the process.
 #pragma once
 #include "pal/base/handles.h"
 
@@ -12,3 +13,9 @@
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCWSTR name);
 HANDLE WINAPI OpenMutexW(DWORD access, BOOL inheritHandle, LPCWSTR name);
 BOOL WINAPI ReleaseMutex(HANDLE mutex);
+
+// Events are unnamed here: a name answers ERROR_NOT_SUPPORTED.
+HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
+                           LPCWSTR name);
+BOOL WINAPI SetEvent(HANDLE event);
+BOOL WINAPI ResetEvent(HANDLE event);
