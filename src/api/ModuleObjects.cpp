@@ -9,6 +9,7 @@
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "support/CFileLogger.h"
+#include "support/ThisModule.h"
 
 namespace {
 
@@ -23,12 +24,18 @@ CSensor* GetAuthentec9Sensor() { return nullptr; }
 CSensor* GetUpekSensor() { return nullptr; }
 std::vector<WString>& SensorLookupOrder() { return g_sensorLookupOrder; }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD nReason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD nReason, LPVOID pReserved)
 {
     if (nReason == DLL_PROCESS_ATTACH) {
+        SetThisModule(hInstance);
         InitFileLoggerFacility();
         RegisterRemoteDesktopAddin();
     } else if (nReason == DLL_PROCESS_DETACH) {
+        // An ending Windows process has no other thread left; elsewhere a
+        // capture thread may still run and must be out of the drivers and
+        // the logger before they go.
+        if (!pReserved)
+            EndCapturesForUnload();
         ReleaseFileLoggerFacility();
     }
     return TRUE;

@@ -1,5 +1,6 @@
 // The capture session: start, replace, the capture thread and stop.
-#include <mutex>
+#include <algorithm>
+#include <vector>
 
 #include "capture/ExtractionThreadData.h"
 #include "capture/RemoteCapture.h"
@@ -7,35 +8,86 @@
 #include "drivers/Drivers.h"
 #include "image/CRawImg.h"
 #include "image/FingerscannerImageFns.h"
+#include "support/CSpinLock.h"
 #include "support/CWinOS.h"
 #include "support/Format.h"
 #include "support/Logging.h"
+#include "support/ThisModule.h"
 
 namespace {
 
-// The running capture. Records are shared: whoever reads the pointer holds
-// the record alive, so no thread touches a freed record; the lock guards the
-// pointer only and is never held across a driver call or a callback.
-std::mutex g_threadDataLock;
-std::shared_ptr<ExtractionThreadData> g_pThreadData;
+// Every capture whose thread has not ended, and which of them runs now
+// (CSensor::m_pThreadData). Records are shared: whoever reads one holds it
+// alive, so no thread touches a freed record. The lock guards these words
+// only and is never held across a driver call or a callback. Plain words and
+// a block made by the first start and freed with the last capture: they
+// stay usable whatever order the module's static objects are destroyed in,
+// which the unload below relies on.
+struct SCaptures {
+    std::vector<std::shared_ptr<ExtractionThreadData>> live;
+    const ExtractionThreadData* pRunning = nullptr;
+};
+CSpinLock g_captureLock;
+SCaptures* g_pCaptures = nullptr;
 
 constexpr DWORD kReplacePauseMilliseconds = 150;
 constexpr DWORD kReplaceWaitMilliseconds = 100;
 constexpr int kReplaceWaitPasses = 25;
 constexpr uint32_t kRemotePixelBufferSize = 400000;
+// A stopped capture leaves its driver within a poll; the rest of this bound
+// is for a callback that was running when the unload came.
+constexpr DWORD kUnloadWaitMilliseconds = 2000;
 
 void Publish(const std::shared_ptr<ExtractionThreadData>& pData)
 {
-    std::lock_guard<std::mutex> guard(g_threadDataLock);
-    g_pThreadData = pData;
+    CSpinLockGuard guard(g_captureLock);
+    if (!g_pCaptures)
+        g_pCaptures = new SCaptures;
+    g_pCaptures->live.push_back(pData);
+    g_pCaptures->pRunning = pData.get();
 }
 
 // A thread that ends late must not hide a newer capture.
 void Withdraw(const ExtractionThreadData* pData)
 {
-    std::lock_guard<std::mutex> guard(g_threadDataLock);
-    if (g_pThreadData.get() == pData)
-        g_pThreadData.reset();
+    CSpinLockGuard guard(g_captureLock);
+    if (g_pCaptures && g_pCaptures->pRunning == pData)
+        g_pCaptures->pRunning = nullptr;
+}
+
+// The capture's thread is leaving: nothing waits for it any more.
+void Forget(const ExtractionThreadData* pData)
+{
+    std::shared_ptr<ExtractionThreadData> pLast;  // released outside the lock
+    CSpinLockGuard guard(g_captureLock);
+    if (!g_pCaptures)
+        return;
+    auto& live = g_pCaptures->live;
+    const auto it = std::find_if(live.begin(), live.end(),
+                                 [pData](const auto& pLive) { return pLive.get() == pData; });
+    if (it != live.end()) {
+        pLast = std::move(*it);
+        live.erase(it);
+    }
+    if (g_pCaptures->pRunning == pData)
+        g_pCaptures->pRunning = nullptr;
+    if (live.empty()) {
+        delete g_pCaptures;
+        g_pCaptures = nullptr;
+    }
+}
+
+void SetThread(ExtractionThreadData& data, uintptr_t hThread, unsigned nThreadId)
+{
+    CSpinLockGuard guard(g_captureLock);
+    data.threadHandle = reinterpret_cast<HANDLE>(hThread);
+    data.threadId = nThreadId;
+}
+
+std::vector<std::shared_ptr<ExtractionThreadData>> LiveCaptures()
+{
+    CSpinLockGuard guard(g_captureLock);
+    return g_pCaptures ? g_pCaptures->live : std::vector<std::shared_ptr<ExtractionThreadData>>();
 }
 
 void LogWarning(const WCHAR* pszText)
@@ -142,11 +194,11 @@ void CaptureLoop(ExtractionThreadData& data, CRawImg& image)
     } while (!data.stop.load());
 }
 
-unsigned __stdcall ExtractionThread(void* pArgument)
+// The whole capture; returns the thread's reference on the library.
+HMODULE RunExtraction(ExtractionThreadData* pArgument)
 {
     // Take over the reference the start left in the record.
-    const std::shared_ptr<ExtractionThreadData> pData =
-        std::move(static_cast<ExtractionThreadData*>(pArgument)->m_pSelf);
+    const std::shared_ptr<ExtractionThreadData> pData = std::move(pArgument->m_pSelf);
     const DWORD nThreadId = GetCurrentThreadId();
     SetThreadName(nThreadId, "veskSensorExtraction");
     LogDebugText(Format(W("ExtractionThread created. ID:  0x%x"), nThreadId));
@@ -160,6 +212,16 @@ unsigned __stdcall ExtractionThread(void* pArgument)
         pData->Deliver(FS_EVENT_CAPTURE_ENDED);
         pData->callback.store(nullptr);
     }
+    Forget(pData.get());
+    return pData->moduleHold;
+}
+
+unsigned __stdcall ExtractionThread(void* pArgument)
+{
+    const HMODULE hHold = RunExtraction(static_cast<ExtractionThreadData*>(pArgument));
+    // The library's code runs this thread to its very end: drop it last.
+    if (hHold)
+        FreeLibraryAndExitThread(hHold, 0);
     return 0;
 }
 
@@ -167,8 +229,13 @@ unsigned __stdcall ExtractionThread(void* pArgument)
 
 std::shared_ptr<ExtractionThreadData> CSensor::GetThreadData()
 {
-    std::lock_guard<std::mutex> guard(g_threadDataLock);
-    return g_pThreadData;
+    CSpinLockGuard guard(g_captureLock);
+    if (!g_pCaptures || !g_pCaptures->pRunning)
+        return nullptr;
+    for (const auto& pLive : g_pCaptures->live)
+        if (pLive.get() == g_pCaptures->pRunning)
+            return pLive;
+    return nullptr;
 }
 
 bool CSensor::IsEndRequested(const CSensor* pSensor)
@@ -206,17 +273,19 @@ uint32_t CSensor::StartExtraction(FingerscannerCallback pfnCallback, uintptr_t n
     // Published before the thread exists, so that it designates the new
     // record before its thread can reach its end.
     pData->m_pSelf = pData;
+    pData->moduleHold = HoldThisModule();
     Publish(pData);
     unsigned nThreadId = 0;
     const uintptr_t hThread = _beginthreadex(nullptr, 0, ExtractionThread, pData.get(), 0, &nThreadId);
     if (!hThread) {
         pData->m_pSelf.reset();
         pData->sensor.store(nullptr);
-        Withdraw(pData.get());
+        Forget(pData.get());
+        if (pData->moduleHold)
+            FreeLibrary(pData->moduleHold);
         return FS_START_NO_THREAD;
     }
-    pData->threadHandle = reinterpret_cast<HANDLE>(hThread);
-    pData->threadId = nThreadId;
+    SetThread(*pData, hThread, nThreadId);
     return FS_START_OK;
 }
 
@@ -241,4 +310,25 @@ uint32_t StopDataAquisition()
     if (pSensor)
         pSensor->CloseSensor();
     return 1;
+}
+
+void EndCapturesForUnload()
+{
+    const auto captures = LiveCaptures();
+    for (const auto& pData : captures) {
+        pData->callback.store(nullptr);  // the caller may be going away too
+        pData->RequestEnd();
+        if (CSensor* pSensor = pData->sensor.load())
+            pSensor->CloseSensor();
+    }
+    for (const auto& pData : captures) {
+        HANDLE hThread = nullptr;
+        {
+            CSpinLockGuard guard(g_captureLock);
+            hThread = pData->threadHandle;
+        }
+        if (hThread && WaitForSingleObject(hThread, kUnloadWaitMilliseconds) != WAIT_OBJECT_0 &&
+            IsWarningEnabled())
+            ::LogWarning(W("EndCapturesForUnload(): a capture thread did not end in time"));
+    }
 }

@@ -1,10 +1,9 @@
 #include "capture/Detection.h"
 
-#include <mutex>
-
 #include "capture/ExtractionThreadData.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
+#include "support/CSpinLock.h"
 #include "support/CWinOS.h"
 #include "support/Format.h"
 #include "support/Logging.h"
@@ -37,7 +36,7 @@ void LogOrder(const std::vector<WString>& order)
 
 // The process-wide list is rebuilt by every detection; callers on several
 // threads each work on their own copy and publish it under this lock.
-std::mutex g_orderLock;
+CSpinLock g_orderLock;
 
 uint8_t ProbeInOrder(const std::vector<WString>& order)
 {
@@ -85,7 +84,7 @@ uint8_t CSensor::DetectFingerscanner(uint32_t /*nDetectionMode: accepted, never 
     std::vector<WString> order;
     ReadFingerscannerLookupOrder(order);
     {
-        std::lock_guard<std::mutex> guard(g_orderLock);
+        CSpinLockGuard guard(g_orderLock);
         SensorLookupOrder() = order;
     }
     return ProbeInOrder(order);

@@ -21,6 +21,8 @@ struct ExtractionThreadData {
     uintptr_t context = 0;
     uintptr_t callbackFirst = 0;
     uint8_t remoteRequest = 0;
+    // The thread's reference on the library, dropped as the thread ends.
+    HMODULE moduleHold = nullptr;
 
     // The capture thread's own reference, handed over when it starts.
     std::shared_ptr<ExtractionThreadData> m_pSelf;

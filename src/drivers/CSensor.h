@@ -42,3 +42,6 @@ public:
 };
 
 uint32_t StopDataAquisition();
+// The library is being unloaded: ends every capture whose thread still runs,
+// without further events to its caller, and waits a bounded time for each.
+void EndCapturesForUnload();
