@@ -15,19 +15,20 @@ constexpr uint16_t kDone = 0;  // what open and close answer on success
 constexpr uint32_t kFirstHandle = 0x0B170001;
 constexpr uint8_t kPaper = 255;  // around a picture smaller than the frame
 
-using Lock = std::lock_guard<std::mutex>;
+// How often a waiting attempt looks at the machine-wide settings again.
+constexpr std::chrono::milliseconds kRecheck{200};
+
+// Made as the library loads, before any caller's object: a caller that ends
+// while its thread still polls finds the simulator until its own objects go.
+CVeskBitSim g_sim;
 
 }  // namespace
 
-CVeskBitSim& CVeskBitSim::Instance()
-{
-    static CVeskBitSim sim;
-    return sim;
-}
+CVeskBitSim& CVeskBitSim::Instance() { return g_sim; }
 
 uint32_t CVeskBitSim::Attached()
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     ++m_stats.m_nAttachTests;
     _Refresh();
     if (const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Attached))
@@ -38,7 +39,7 @@ uint32_t CVeskBitSim::Attached()
 uint16_t CVeskBitSim::Open(uint32_t* pCell, uint32_t nPriority, uint32_t nReserved,
                            uint32_t nWidth, uint32_t nHeight, uint32_t nOption)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     ++m_stats.m_nOpens;
     m_stats.m_nLastPriority = nPriority;
     m_stats.m_nLastReserved = nReserved;
@@ -69,7 +70,7 @@ uint16_t CVeskBitSim::Open(uint32_t* pCell, uint32_t nPriority, uint32_t nReserv
 
 uint16_t CVeskBitSim::GetImage(uint32_t* pCell, uint8_t* pBlock)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     ++m_stats.m_nPolls;
     if (!pCell || !pBlock)
         return _Refuse(kVeskBitEnd, "poll without a handle cell or an image block");
@@ -77,11 +78,9 @@ uint16_t CVeskBitSim::GetImage(uint32_t* pCell, uint8_t* pBlock)
     if (it == m_mDevices.end())
         return kVeskBitEnd;  // closed, maybe by another thread: the poll loop ends
     CDevice& device = it->second;
-    if (!device.m_bWaiting) {
-        device.m_bWaiting = true;
-        device.m_tFirstPoll = Clock::now();
-        _Refresh();
-    }
+    if (device.m_bLost)
+        return kVeskBitBrokenOff;
+    _RefreshWhileWaiting(device);
     const uint16_t nStatus = _Poll(device, pBlock);
     device.m_bWaiting = nStatus == kVeskBitNoImageYet;
     return nStatus;
@@ -89,7 +88,7 @@ uint16_t CVeskBitSim::GetImage(uint32_t* pCell, uint8_t* pBlock)
 
 uint16_t CVeskBitSim::Close(uint32_t* pCell)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     ++m_stats.m_nCloses;
     _Refresh();
     if (!pCell)
@@ -97,10 +96,24 @@ uint16_t CVeskBitSim::Close(uint32_t* pCell)
     const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Close);
     if (oAnswer && *oAnswer != 0)
         return static_cast<uint16_t>(*oAnswer);
+    // A device unplugged while open closes fine: it is gone either way.
     if (m_mDevices.erase(*pCell) == 0)
         return _Refuse(kVeskBitEnd, "close of a handle that is not open");
     *pCell = 0;
     return kDone;
+}
+
+void CVeskBitSim::_RefreshWhileWaiting(CDevice& device)
+{
+    const Clock::time_point now = Clock::now();
+    if (!device.m_bWaiting) {
+        device.m_bWaiting = true;
+        device.m_tFirstPoll = now;
+    } else if (now - device.m_tRefreshed < kRecheck) {
+        return;
+    }
+    device.m_tRefreshed = now;
+    _Refresh();
 }
 
 uint16_t CVeskBitSim::_Poll(CDevice& device, uint8_t* pBlock)
@@ -108,15 +121,25 @@ uint16_t CVeskBitSim::_Poll(CDevice& device, uint8_t* pBlock)
     if (const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Image)) {
         if (*oAnswer == kVeskBitImage)
             return _Deliver(device, pBlock);
-        if (*oAnswer == kNoScanner)
+        if (*oAnswer == kNoScanner) {
             _Unplug();
+            return _BreakOff(device);
+        }
         return static_cast<uint16_t>(*oAnswer);
     }
     if (!_IsAttached())
-        return kNoScanner;
+        return _BreakOff(device);
     if (!_FingerArrived(device))
         return kVeskBitNoImageYet;
     return _Deliver(device, pBlock);
+}
+
+// A scanner that goes away during an attempt breaks it off, as a real one
+// does; the next attempt then finds no scanner.
+uint16_t CVeskBitSim::_BreakOff(CDevice& device)
+{
+    device.m_bLost = true;
+    return kVeskBitBrokenOff;
 }
 
 bool CVeskBitSim::_FingerArrived(const CDevice& device) const
@@ -202,7 +225,7 @@ uint16_t CVeskBitSim::_Refuse(uint16_t nStatus, const std::string& sProblem)
 
 void CVeskBitSim::Reset()
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     m_overrides = COverrides();
     m_script.Clear();
     m_mDevices.clear();
@@ -212,38 +235,38 @@ void CVeskBitSim::Reset()
 
 void CVeskBitSim::SetAttached(bool bAttached)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     m_overrides.m_oAttached = bAttached;
 }
 
 void CVeskBitSim::SetSeed(uint32_t nSeed)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     m_overrides.m_oSeed = nSeed;
     m_overrides.m_oImageFile = WString();
 }
 
 void CVeskBitSim::SetImageFile(const WString& sPath)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     m_overrides.m_oImageFile = sPath;
 }
 
 void CVeskBitSim::SetFingerDelay(uint32_t nMilliseconds)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     m_overrides.m_oFingerDelayMs = nMilliseconds;
 }
 
 void CVeskBitSim::SetScript(std::vector<CScriptEntry> entries)
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     m_script.SetInProcess(std::move(entries));
 }
 
 CVeskBitSimStats CVeskBitSim::GetStats()
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     CVeskBitSimStats stats = m_stats;
     stats.m_nOpenHandles = static_cast<uint32_t>(m_mDevices.size());
     return stats;
@@ -251,7 +274,7 @@ CVeskBitSimStats CVeskBitSim::GetStats()
 
 std::string CVeskBitSim::GetLastProblem()
 {
-    const Lock lock(m_mutex);
+    const CCriticalSectionLock lock(m_lock);
     return m_sLastProblem;
 }
 

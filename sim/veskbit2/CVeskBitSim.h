@@ -1,18 +1,18 @@
 // The simulated scanner behind the four library functions. One per process;
 // every call takes its lock, so a close from another thread falls between
 // two polls. The machine-wide settings are read afresh at each attach test,
-// open and close and at the first poll of each attempt, never on the other
-// polls.
+// open and close, at the first poll of each attempt and every kRecheck
+// while an attempt waits, so that an unplug is noticed during the wait.
 #pragma once
 #include <chrono>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/common/CGreyImage.h"
+#include "support/CCriticalSection.h"
 #include "sim/veskbit2/CScript.h"
 #include "sim/veskbit2/VeskBitSettings.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
@@ -45,7 +45,9 @@ private:
     struct CDevice {
         uint32_t m_nFrames = 0;
         bool m_bWaiting = false;
+        bool m_bLost = false;  // unplugged while open: broken off until closed
         Clock::time_point m_tFirstPoll;
+        Clock::time_point m_tRefreshed;
     };
 
     struct COverrides {
@@ -59,14 +61,16 @@ private:
     bool _IsAttached() const;
     void _Unplug();
     bool _FingerArrived(const CDevice& device) const;
+    void _RefreshWhileWaiting(CDevice& device);
     uint16_t _Poll(CDevice& device, uint8_t* pBlock);
+    uint16_t _BreakOff(CDevice& device);
     uint16_t _Deliver(CDevice& device, uint8_t* pBlock);
     bool _Picture(uint32_t nFrame, CGreyImage& image);
     // To the debugger and VeskBitSimGetLastProblem.
     void _Report(const std::string& sProblem);
     uint16_t _Refuse(uint16_t nStatus, const std::string& sProblem);
 
-    std::mutex m_mutex;
+    CCriticalSection m_lock;
     CSettings m_stored;
     COverrides m_overrides;
     CScript m_script;

@@ -30,8 +30,9 @@ constexpr uint32_t kDefaultSeed = 1;
 constexpr uint32_t kDefaultFingerDelayMs = 300;
 constexpr uint32_t kFingerNever = 0xFFFFFFFF;
 
-// Status the simulator answers for a scanner that is not there, and which a
-// script uses to unplug it (the front end reads it as "no scanner").
+// Status the simulator answers to an open without a scanner; as a script's
+// image answer it unplugs the scanner during the attempt, which then breaks
+// off (0x8020).
 constexpr uint16_t kNoScanner = 4003;
 
 enum class ECall { Attached, Open, Image, Close };

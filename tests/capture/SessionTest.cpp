@@ -1,6 +1,7 @@
 // Detection order, replacing a running capture, and each family's statuses.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "CaptureTestKit.h"
 
@@ -135,6 +136,8 @@ TEST_F(Session, OwnBrandStatuses)
         {"end", 0x8000, {FS_EVENT_CAPTURE_ENDED}},
         {"end quietly", 0x8400, {FS_EVENT_CAPTURE_ENDED}},
         {"broken off", 0x8020, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
+        // The script's unplug: used to answer 4003, which the poll loop waits through.
+        {"unplugged", 4003, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
     };
     uintptr_t context = 40;
     for (const StatusCase& c : cases) {
@@ -162,6 +165,43 @@ TEST_F(Session, OwnBrandScannerUnpluggedBetweenImages)
     EXPECT_EQ(CRecorder::Instance().Codes(50),
               (std::vector<uint32_t>{FS_EVENT_READY_VESKBIT, FS_EVENT_IMAGE, FS_EVENT_READY_VESKBIT,
                                      FS_EVENT_NO_SENSOR, FS_EVENT_CAPTURE_ENDED}));
+}
+
+// A scanner pulled while the attempt waits for a finger: once in process, once
+// as `vesk-admin sim veskbit detach` does it, through the machine's registry.
+TEST_F(Session, OwnBrandScannerUnpluggedWhileWaitingForAFinger)
+{
+    const std::function<void()> unplugs[] = {
+        [] { VeskBitSimSetAttached(false); },
+        [] {
+            HKEY key = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\veskbit", 0,
+                                      nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            const DWORD nDetached = 0;
+            EXPECT_EQ(RegSetValueExW(key, u"Attached", 0, REG_DWORD,
+                                     reinterpret_cast<const BYTE*>(&nDetached), sizeof nDetached),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+        },
+    };
+    uintptr_t context = 60;
+    for (const auto& unplug : unplugs) {
+        SCOPED_TRACE(context);
+        VeskBitSimReset();
+        VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
+        ASSERT_EQ(Start(++context, false), 0u);
+        for (int i = 0; i < 500 && VeskBitSimStats().m_nPolls == 0; ++i)
+            Sleep(10);
+        unplug();
+        EXPECT_TRUE(CRecorder::Instance().WaitFor(context, FS_EVENT_CAPTURE_ENDED, 1000));
+        EXPECT_EQ(CRecorder::Instance().Codes(context),
+                  (std::vector<uint32_t>{FS_EVENT_READY_VESKBIT, FS_EVENT_CAPTURE_INTERRUPTED,
+                                         FS_EVENT_CAPTURE_ENDED}));
+        StopAndWait();
+        // The next capture finds no scanner.
+        EXPECT_EQ(Start(++context, false), uint32_t(FS_START_NO_SENSOR));
+    }
 }
 
 }  // namespace

@@ -164,10 +164,12 @@ TEST_F(VeskBitTest, ScriptedAnswersReplaceTheNextPollsInOrder)
     ASSERT_TRUE(VeskBitSimScript({"0x2000", "0x1000", "0", "0x8400", "7", "image:8000", "4003"}));
     uint32_t cell = 0;
     ASSERT_EQ(Open(cell), 0u);
-    for (const uint16_t expected : {0x2000, 0x1000, 0, 0x8400, 7, 8000, 4003, 4003})
+    // A scripted 4003 unplugs: the open device breaks off until it is closed.
+    for (const uint16_t expected : {0x2000, 0x1000, 0, 0x8400, 7, 8000, 0x8020, 0x8020})
         EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), expected);
     EXPECT_EQ(VeskBitSimStats().m_nImages, 1u);
     EXPECT_EQ(VeskBitDeviceAttached(), 0u) << "a scripted 4003 unplugs for good";
+    EXPECT_EQ(VeskBitClose(&cell), 0u);
 
     const char* const bad[] = {"0x8000", "open:0x10000", "0"};
     EXPECT_EQ(VeskBitSimSetScript(bad, 3), 2u) << "the malformed entry's position";
