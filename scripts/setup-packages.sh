@@ -24,7 +24,7 @@ vesk_ensure_packages() {
 }
 
 VESK_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-  zlib1g-dev g++-mingw-w64-i686-posix libz-mingw-w64-dev mingw-w64-i686-dev binutils-mingw-w64-i686)
+  zlib1g-dev g++-mingw-w64-i686-win32 libz-mingw-w64-dev mingw-w64-i686-dev binutils-mingw-w64-i686)
 
 # libFuzzer for the linux-fuzz preset, where clang is installed: Debian 12's
 # clang 14 only recommends its compiler-rt libraries.

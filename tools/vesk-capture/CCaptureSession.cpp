@@ -15,25 +15,42 @@ constexpr uint64_t kMaxPixels = 400000;
 }  // namespace
 
 CCaptureSession::CCaptureSession(CConsole& console, uint32_t nWanted, bool bStopAtCount)
-    : m_console(console), m_nWanted(nWanted), m_bStopAtCount(bStopAtCount)
+    : m_console(console),
+      m_nWanted(nWanted),
+      m_bStopAtCount(bStopAtCount),
+      m_hNews(CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
+}
+
+CCaptureSession::~CCaptureSession()
+{
+    if (m_hNews)
+        CloseHandle(m_hNews);
 }
 
 void CCaptureSession::WaitForNews(std::chrono::milliseconds nWait)
 {
-    std::unique_lock<std::mutex> lock(m_mtxState);
-    m_cvNews.wait_for(lock, nWait, [this] { return m_bEnded || !m_qImages.empty(); });
+    {
+        const CCriticalSectionLock guard(m_state);
+        if (m_bEnded || !m_qImages.empty())
+            return;
+    }
+    // Without an event the caller's own pace stands in for it.
+    if (m_hNews)
+        WaitForSingleObject(m_hNews, static_cast<DWORD>(nWait.count()));
+    else
+        Sleep(static_cast<DWORD>(nWait.count()));
 }
 
 std::deque<CImage> CCaptureSession::TakeImages()
 {
-    const std::lock_guard<std::mutex> guard(m_mtxState);
+    const CCriticalSectionLock guard(m_state);
     return std::exchange(m_qImages, {});
 }
 
 bool CCaptureSession::HasEnded() const
 {
-    const std::lock_guard<std::mutex> guard(m_mtxState);
+    const CCriticalSectionLock guard(m_state);
     return m_bEnded;
 }
 
@@ -62,9 +79,10 @@ void CCaptureSession::_MarkEnded()
 {
     // The main thread may destroy the session as soon as it sees the end, so
     // notify under the lock and touch nothing afterwards.
-    const std::lock_guard<std::mutex> guard(m_mtxState);
+    const CCriticalSectionLock guard(m_state);
     m_bEnded = true;
-    m_cvNews.notify_all();
+    if (m_hNews)
+        SetEvent(m_hNews);
 }
 
 bool CCaptureSession::_OnImage(const std::u16string& sLine, uintptr_t nData)
@@ -76,7 +94,7 @@ bool CCaptureSession::_OnImage(const std::u16string& sLine, uintptr_t nData)
         return false;
     }
     // The line is printed under the lock so that it precedes the "saved" line.
-    const std::lock_guard<std::mutex> guard(m_mtxState);
+    const CCriticalSectionLock guard(m_state);
     if (m_nWanted != 0 && m_nKept >= m_nWanted) {
         m_console.Out(sLine + u"  " + sDetail + u" (beyond the count: not saved)");
         return false;
@@ -84,7 +102,8 @@ bool CCaptureSession::_OnImage(const std::u16string& sLine, uintptr_t nData)
     m_console.Out(sLine + u"  " + sDetail);
     m_qImages.push_back(std::move(image));
     ++m_nKept;
-    m_cvNews.notify_all();
+    if (m_hNews)
+        SetEvent(m_hNews);
     return m_bStopAtCount && m_nKept == m_nWanted;
 }
 

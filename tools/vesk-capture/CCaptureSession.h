@@ -3,13 +3,12 @@
 // frees the pixels when the callback returns; the main thread saves them.
 #pragma once
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 
 #include "CConsole.h"
 #include "ImageFile.h"
+#include "support/CCriticalSection.h"
 #include "veskSensor.h"
 
 namespace vcap {
@@ -19,13 +18,14 @@ public:
     // nWanted 0: keep every image. With bStopAtCount the session stops the
     // capture itself at the nWanted-th image, before another one can follow.
     CCaptureSession(CConsole& console, uint32_t nWanted, bool bStopAtCount);
+    ~CCaptureSession();
     CCaptureSession(const CCaptureSession&) = delete;
     CCaptureSession& operator=(const CCaptureSession&) = delete;
 
     static FingerscannerCallback Callback() { return &CCaptureSession::_OnEvent; }
     uintptr_t Context() { return reinterpret_cast<uintptr_t>(this); }
 
-    // Returns when an image is waiting, the capture has ended, or after nWait.
+    // Returns when an image may be waiting, the capture has ended, or after nWait.
     void WaitForNews(std::chrono::milliseconds nWait);
     std::deque<CImage> TakeImages();
     bool HasEnded() const;
@@ -44,8 +44,8 @@ private:
     CConsole& m_console;
     const uint32_t m_nWanted;
     const bool m_bStopAtCount;
-    mutable std::mutex m_mtxState;
-    std::condition_variable m_cvNews;
+    mutable CCriticalSection m_state;
+    HANDLE m_hNews;  // automatic event: an image is queued or the capture ended
     std::deque<CImage> m_qImages;
     uint32_t m_nKept = 0;
     bool m_bEnded = false;

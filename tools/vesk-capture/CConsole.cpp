@@ -6,13 +6,13 @@ namespace vcap {
 
 void CConsole::Out(const std::u16string& sLine)
 {
-    const std::lock_guard<std::mutex> guard(m_mtxLines);
+    const CCriticalSectionLock guard(m_lines);
     vtool::WriteOut(sLine + u'\n');
 }
 
 void CConsole::Err(const std::u16string& sLine)
 {
-    const std::lock_guard<std::mutex> guard(m_mtxLines);
+    const CCriticalSectionLock guard(m_lines);
     vtool::WriteErr(sLine + u'\n');
 }
 

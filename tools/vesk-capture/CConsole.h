@@ -1,8 +1,9 @@
 // Whole lines on standard output and error. The library's capture thread and
 // the main thread both print, so every line is written under one lock.
 #pragma once
-#include <mutex>
 #include <string>
+
+#include "support/CCriticalSection.h"
 
 namespace vcap {
 
@@ -12,7 +13,7 @@ public:
     void Err(const std::u16string& sLine);
 
 private:
-    std::mutex m_mtxLines;
+    CCriticalSection m_lines;
 };
 
 }  // namespace vcap
