@@ -4,6 +4,7 @@
 #include <string>
 
 #include "RegTool.h"
+#include "support/Registry.h"
 
 namespace {
 
@@ -67,6 +68,22 @@ TEST(RegToolQuery, ViewsAreSeparate)
     EXPECT_EQ("\nHKEY_LOCAL_MACHINE\\SOFTWARE\\vesk-view\n    bits    REG_SZ    32\n",
               Reg({"query", key, "/reg:32"}).out);
     ASSERT_EQ(0, Reg({"delete", key, "/reg:32"}).exitCode);
+    EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
+}
+
+// Without a view flag the tool writes where the library reads, as reg.exe in a
+// 64-bit prompt does; it used to land in Wow6432Node.
+TEST(RegToolQuery, NoViewFlagMeansTheNativeView)
+{
+    testkit::CScratchMachine machine;
+    const std::string key = "HKLM\\SOFTWARE\\vesk\\veskSensor\\Settings";
+    ASSERT_EQ(0, Reg({"add", key, "/v", "SensorDetectOrder", "/t", "REG_MULTI_SZ", "/d",
+                      "Upek TCS3\\0vesk bit"}).exitCode);
+    std::vector<WString> order;
+    ASSERT_TRUE(ReadMultiStringValue(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\veskSensor\\Settings"),
+                                     W("SensorDetectOrder"), order, false, false));
+    EXPECT_EQ(order, (std::vector<WString>{W("Upek TCS3"), W("vesk bit")}));
+    EXPECT_EQ(0, Reg({"query", key, "/reg:64", "/v", "SensorDetectOrder"}).exitCode);
     EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
 }
 

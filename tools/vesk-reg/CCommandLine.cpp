@@ -3,6 +3,7 @@
 #include <map>
 
 #include "CToolError.h"
+#include "support/CWinOS.h"
 #include "Text.h"
 
 namespace vreg {
@@ -132,11 +133,19 @@ void _Fill(ECommand eCommand, const COptionMap& options, CCommandLine& line)
     line.m_bForce = options.count(u"F") || options.count(u"Y");
     if (options.count(u"REG:32"))
         line.m_nView = KEY_WOW64_32KEY;
-    if (options.count(u"REG:64"))
+    else if (options.count(u"REG:64"))
         line.m_nView = KEY_WOW64_64KEY;
+    else
+        line.m_nView = NativeView();
 }
 
 }  // namespace
+
+// This tool may run as a 32-bit process on a 64-bit system, where the
+// registry would show it the 32-bit view. An administrator's reg.exe in a
+// 64-bit prompt shows the 64-bit one, which the library reads too; Windows
+// 2000 knows no views at all.
+REGSAM NativeView() { return CWinOS::Is64BitSystem() ? KEY_WOW64_64KEY : 0; }
 
 CCommandLine ParseCommandLine(const std::vector<std::u16string>& args)
 {

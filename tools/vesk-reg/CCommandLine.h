@@ -20,8 +20,11 @@ struct CCommandLine {
     std::optional<std::u16string> m_oSeparator;  // /s SEP of add
     bool m_bRecurse = false;                     // /s of query
     bool m_bForce = false;                       // /f, /y
-    REGSAM m_nView = 0;                          // KEY_WOW64_32KEY or KEY_WOW64_64KEY
+    REGSAM m_nView = 0;                          // KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0
 };
+
+// The view without /reg:32 or /reg:64: the system's own, as reg.exe has it.
+REGSAM NativeView();
 
 // Throws CToolError on an unknown command or option, a missing or surplus
 // argument, or options that exclude each other.
