@@ -49,7 +49,7 @@ int _Run(const std::vector<std::u16string>& args)
         Fail(u"unknown setting '" + plain[0] + u"' (on or off).");
     _Key().WriteDword(kValue, bOn ? 1 : 0);
     WriteOut(std::u16string(u"tray icon set to ") + (bOn ? u"on" : u"off") +
-             u" for the current user; the library reads it at every capture.\n");
+             u" for the current user.\n");
     return 0;
 }
 
@@ -58,17 +58,20 @@ int _Run(const std::vector<std::u16string>& args)
 const CCommand kTrayCommand = {
     u"tray",
     u"show, or switch on or off, the tray icon shown while a capture runs",
-    u"vesk-admin tray: the icon in the notification area that names the scanner\n"
-    u"and the application while a local capture runs, for the current user; kept\n"
-    u"in HKEY_CURRENT_USER\\SOFTWARE\\vesk\\veskSensor\\Settings\\UseTrayIconNotification\n"
+    u"vesk-admin tray: the switch of the icon in the notification area that is to\n"
+    u"name the scanner and the application while a local capture runs, for the\n"
+    u"current user; kept in\n"
+    u"HKEY_CURRENT_USER\\SOFTWARE\\vesk\\veskSensor\\Settings\\UseTrayIconNotification\n"
     u"(REG_DWORD).\n"
     u"\n"
     u"  vesk-admin tray                      show the setting\n"
     u"  vesk-admin tray on                   show the icon (also the default)\n"
     u"  vesk-admin tray off                  show none\n"
     u"\n"
-    u"The library reads the setting at the start of every capture. No icon is\n"
-    u"shown in a Remote Desktop session either way.\n"
+    u"This build of the library shows no icon yet and does not read the\n"
+    u"setting; it is stored for the library version that does, which reads it\n"
+    u"at the start of every capture and shows no icon in a Remote Desktop\n"
+    u"session either way.\n"
     u"\n"
     u"Exit status: 0 when the setting was written or the stored one is a number\n"
     u"or absent. 1 when it is of another type, which the library takes as off.\n"
