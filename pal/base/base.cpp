@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <mutex>
 #include <unordered_map>
 
@@ -130,6 +131,18 @@ bool HasSetting(const char* name)
             return true;
     }
     return std::getenv(name) != nullptr;
+}
+
+bool SettingListHas(const char* name, const char* item)
+{
+    std::istringstream list(GetSetting(name));
+    for (std::string entry; std::getline(list, entry, ',');) {
+        const size_t first = entry.find_first_not_of(" \t");
+        const size_t last = entry.find_last_not_of(" \t");
+        if (first != std::string::npos && entry.compare(first, last - first + 1, item) == 0)
+            return true;
+    }
+    return false;
 }
 
 void SetSetting(const char* name, const std::string& value)

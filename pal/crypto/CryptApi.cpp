@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "pal/base/settings.h"
 #include "pal/crypto/CCryptObjects.h"
 
 using pal::CCryptHash;
@@ -27,6 +28,9 @@ bool KnownProvider(DWORD nType)
     return nType == PROV_DH_SCHANNEL || nType == PROV_RSA_FULL || nType == PROV_RSA_AES;
 }
 
+// A provider that breaks: the functions VESK_CRYPT_FAIL names fail with NTE_FAIL.
+bool Broken(const char* pszFunction) { return pal::SettingListHas("VESK_CRYPT_FAIL", pszFunction); }
+
 DWORD PaddedLength(DWORD nLen) { return (nLen / CCryptKey::kBlock + 1) * CCryptKey::kBlock; }
 
 } // namespace
@@ -36,6 +40,8 @@ DWORD PaddedLength(DWORD nLen) { return (nLen / CCryptKey::kBlock + 1) * CCryptK
 BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* phProv, LPCWSTR szContainer, LPCWSTR, DWORD dwProvType,
                                  DWORD dwFlags)
 {
+    if (Broken("CryptAcquireContextW"))
+        return Fail(NTE_FAIL);
     if (!phProv)
         return Fail(ERROR_INVALID_PARAMETER);
     if (dwFlags & ~(CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
@@ -62,6 +68,8 @@ BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags)
 
 BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer)
 {
+    if (Broken("CryptGenRandom"))
+        return Fail(NTE_FAIL);
     if (!FindCryptObject<CCryptProvider>(hProv, NTE_BAD_UID))
         return FALSE;
     if (dwLen == 0)
@@ -74,6 +82,8 @@ BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer)
 BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
                             HCRYPTHASH* phHash)
 {
+    if (Broken("CryptCreateHash"))
+        return Fail(NTE_FAIL);
     if (!FindCryptObject<CCryptProvider>(hProv, NTE_BAD_UID))
         return FALSE;
     if (!phHash)
@@ -90,6 +100,8 @@ BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWOR
 
 BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen, DWORD dwFlags)
 {
+    if (Broken("CryptHashData"))
+        return Fail(NTE_FAIL);
     const auto hash = FindCryptObject<CCryptHash>(hHash, NTE_BAD_HASH);
     if (!hash)
         return FALSE;
@@ -121,6 +133,8 @@ BOOL CopyParam(const void* pValue, DWORD nSize, BYTE* pbData, DWORD* pdwDataLen)
 BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                               DWORD dwFlags)
 {
+    if (Broken("CryptGetHashParam"))
+        return Fail(NTE_FAIL);
     const auto hash = FindCryptObject<CCryptHash>(hHash, NTE_BAD_HASH);
     if (!hash)
         return FALSE;
@@ -156,6 +170,8 @@ BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash)
 BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData, DWORD dwFlags,
                            HCRYPTKEY* phKey)
 {
+    if (Broken("CryptDeriveKey"))
+        return Fail(NTE_FAIL);
     if (!FindCryptObject<CCryptProvider>(hProv, NTE_BAD_UID))
         return FALSE;
     const auto hash = FindCryptObject<CCryptHash>(hBaseData, NTE_BAD_HASH);
@@ -196,6 +212,8 @@ std::shared_ptr<CCryptHash> OptionalHash(HCRYPTHASH hHash, bool& bOk)
 BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
                          DWORD* pdwDataLen, DWORD dwBufLen)
 {
+    if (Broken("CryptEncrypt"))
+        return Fail(NTE_FAIL);
     const auto key = FindCryptObject<CCryptKey>(hKey, NTE_BAD_KEY);
     bool bHashOk = false;
     const auto hash = OptionalHash(hHash, bHashOk);
@@ -227,6 +245,8 @@ BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwF
 BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
                          DWORD* pdwDataLen)
 {
+    if (Broken("CryptDecrypt"))
+        return Fail(NTE_FAIL);
     const auto key = FindCryptObject<CCryptKey>(hKey, NTE_BAD_KEY);
     bool bHashOk = false;
     const auto hash = OptionalHash(hHash, bHashOk);

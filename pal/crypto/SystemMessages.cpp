@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 
+#include "pal/base/settings.h"
 #include "pal/crypto/crypto.h"
 
 namespace {
@@ -41,10 +43,30 @@ DWORD Fail(DWORD nError)
     return 0;
 }
 
+constexpr WORD kUserDefault = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+constexpr WORD kUserLanguageFallback = 0x0409;
+
+// The language the request resolves to; 0 searches every language.
+WORD Resolve(DWORD nLanguage)
+{
+    if (nLanguage != kUserDefault)
+        return static_cast<WORD>(nLanguage);
+    const std::string sUser = pal::GetSetting("VESK_USER_LANG");
+    const unsigned long nUser = sUser.empty() ? kUserLanguageFallback : std::strtoul(sUser.c_str(), nullptr, 16);
+    return static_cast<WORD>(nUser);
+}
+
+// The system's own, and the only one its messages are installed in.
+bool HasMessagesIn(WORD nLanguage)
+{
+    return nLanguage == 0 || PRIMARYLANGID(nLanguage) == LANG_ENGLISH ||
+           nLanguage == MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT);
+}
+
 } // namespace
 
-DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPWSTR lpBuffer,
-                            DWORD nSize, va_list*)
+DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD dwLanguageId,
+                            LPWSTR lpBuffer, DWORD nSize, va_list*)
 {
     const DWORD nSupported =
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
@@ -54,6 +76,8 @@ DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LP
                                  [&](const SMessage& m) { return m.nCode == dwMessageId; });
     if (it == std::end(kMessages))
         return Fail(ERROR_MR_MID_NOT_FOUND);
+    if (!HasMessagesIn(Resolve(dwLanguageId)))
+        return Fail(ERROR_RESOURCE_LANG_NOT_FOUND);
     std::u16string sText = it->pszText;
     // Without a width limit Windows keeps the message's own line end.
     if (!(dwFlags & FORMAT_MESSAGE_MAX_WIDTH_MASK))

@@ -63,6 +63,11 @@ BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwF
 #ifndef SUBLANG_DEFAULT
 #define SUBLANG_DEFAULT 0x01
 #endif
+#define SUBLANG_SYS_DEFAULT 0x02
+#define LANG_ENGLISH 0x09
+#define PRIMARYLANGID(l) ((WORD)(l) & 0x3ff)
+#define SUBLANGID(l) ((WORD)(l) >> 10)
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
 #define FORMAT_MESSAGE_FROM_STRING 0x00000400
@@ -72,6 +77,10 @@ BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwF
 #define ERROR_MR_MID_NOT_FOUND 317L
 
 // Only FORMAT_MESSAGE_FROM_SYSTEM into a caller's buffer, for the codes the
-// platform layer returns; texts end with "\r\n" as on Windows.
+// platform layer returns; texts end with "\r\n" as on Windows. The system's
+// messages are installed in its own language, English: language 0, the
+// system default and any English one find them; the user's default finds
+// them only when VESK_USER_LANG is English too, as on a Windows whose user
+// chose a language the system has no messages in (ERROR_RESOURCE_LANG_NOT_FOUND).
 DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPWSTR lpBuffer, DWORD nSize, va_list* Arguments);

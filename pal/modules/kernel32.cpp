@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <sstream>
 
 #include "pal/base/settings.h"
 #include "pal/system/machine.h"
@@ -73,17 +72,7 @@ BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64)
     return TRUE;
 }
 
-bool IsMissing(const char* name)
-{
-    std::istringstream list(pal::GetSetting("VESK_KERNEL32_MISSING"));
-    for (std::string item; std::getline(list, item, ',');) {
-        const size_t first = item.find_first_not_of(" \t");
-        const size_t last = item.find_last_not_of(" \t");
-        if (first != std::string::npos && item.compare(first, last - first + 1, name) == 0)
-            return true;
-    }
-    return false;
-}
+bool IsMissing(const char* name) { return pal::SettingListHas("VESK_KERNEL32_MISSING", name); }
 
 // void(*)() converts to and from any function pointer without a warning.
 template <class F>
