@@ -17,13 +17,14 @@ constexpr size_t kLineChars = 1024;
 const WCHAR kDetailPattern[] = W(": \r\n\tvalue: %#X \r\n\tMessage: %s");
 const WCHAR kInlinePattern[] = W(": value: %#X; Message: %s");
 
-// The system's text for a code, on one line.
+// The system's text for a code, on one line, in the system's language: its
+// messages are installed in that one, not necessarily in the user's.
 WString SystemMessage(DWORD nCode)
 {
     WCHAR buffer[kMessageChars + 1] = {};
     const DWORD nLen =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, nCode,
-                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, kMessageChars, nullptr);
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), buffer, kMessageChars, nullptr);
     WString sText(buffer, nLen);
     for (auto& c : sText)
         if (c == W('\r') || c == W('\n'))
@@ -241,17 +242,16 @@ bool C3DESEncode::StreamSink::Encrypt(BYTE* pData, DWORD& nLen, DWORD nCapacity)
     return true;
 }
 
-bool C3DESEncode::StreamSink::_DigestMatches(const BYTE* pData, DWORD nLen)
+bool C3DESEncode::StreamSink::_Digest(const BYTE* pData, DWORD nLen, BYTE* pDigest)
 {
     HCRYPTHASH hHash = 0;
     if (!CryptCreateHash(m_hProv, CALG_SHA1, 0, 0, &hHash))
         return false;
-    BYTE digest[kDigestLen] = {};
     DWORD nDigestLen = kDigestLen;
     const bool bHashed = CryptHashData(hHash, pData, nLen, 0) &&
-                         CryptGetHashParam(hHash, HP_HASHVAL, digest, &nDigestLen, 0);
+                         CryptGetHashParam(hHash, HP_HASHVAL, pDigest, &nDigestLen, 0);
     CryptDestroyHash(hHash);
-    return bHashed && std::memcmp(digest, pData + nLen, kDigestLen) == 0;
+    return bHashed;
 }
 
 bool C3DESEncode::StreamSink::Decrypt(BYTE* pData, DWORD& nLen)
@@ -264,8 +264,12 @@ bool C3DESEncode::StreamSink::Decrypt(BYTE* pData, DWORD& nLen)
     }
     if (nLen < kDigestLen)
         return false;
+    // Only two digests that were both had can be said to differ.
+    BYTE digest[kDigestLen] = {};
+    if (!_Digest(pData, nLen - kDigestLen, digest))
+        return false;
     nLen -= kDigestLen;
-    if (!_DigestMatches(pData, nLen)) {
+    if (std::memcmp(digest, pData + nLen, kDigestLen) != 0) {
         LogCritical(W("Critical Error occured while decrypting data: stream is "
                       "tampered, hash "
                       "checksums are not identical !!!"));

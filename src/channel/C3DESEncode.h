@@ -62,7 +62,8 @@ public:
 
     private:
         bool _AppendDigest(BYTE* pData, DWORD& nLen);
-        bool _DigestMatches(const BYTE* pData, DWORD nLen);
+        // SHA-1 of the data into pDigest (kDigestLen bytes); false when it cannot be had.
+        bool _Digest(const BYTE* pData, DWORD nLen, BYTE* pDigest);
 
         std::unique_ptr<BYTE[]> m_pKeyMaterial;
         uint32_t m_nKeyMaterialLen = 0;

@@ -1,6 +1,8 @@
 #include "support/CMyByteArray.h"
 
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -73,6 +75,9 @@ CMyByteArray CMyByteArray::operator+(const CMyByteArray& tail) const
         return *this;
     if (!m_pData || m_nSize == 0)
         return tail;
+    // A sum past 32 bits is as unobtainable as memory that is not there.
+    if (tail.m_nSize > UINT32_MAX - m_nSize)
+        throw std::bad_alloc();
     CMyByteArray work(*this);
     work.SetSize(m_nSize + tail.m_nSize);
     std::memcpy(work.GetData() + m_nSize, tail.GetData(), tail.m_nSize);

@@ -5,6 +5,7 @@
 #include "LogLines.h"
 #include "TestBytes.h"
 #include "channel/C3DESEncode.h"
+#include "pal/base/settings.h"
 
 namespace {
 
@@ -103,6 +104,9 @@ TEST(C3DESEncode, MalformedEnvelopesRejected)
 
 TEST(C3DESEncode, TamperingDetected)
 {
+    // A German user on an English system: the lines carry the system's text,
+    // which the user's language would not find.
+    pal::SetSetting("VESK_USER_LANG", "0407");
     const CMyByteArray plain = Bytes(32, 9);
     CMyByteArray valid;
     ASSERT_TRUE(C3DESEncode::Serialize(plain, valid));
@@ -130,6 +134,19 @@ TEST(C3DESEncode, TamperingDetected)
         CMyByteArray out;
         EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out)) << "seed delta " << nDelta;
     }
+    pal::ClearSetting("VESK_USER_LANG");
+}
+
+TEST(C3DESEncode, AHashThatCannotBeHadIsNoTampering)
+{
+    CMyByteArray valid, out;
+    ASSERT_TRUE(C3DESEncode::Serialize(Bytes(32, 4), valid));
+    pal::SetSetting("VESK_CRYPT_FAIL", "CryptGetHashParam");
+    loglines::Clear();
+    EXPECT_FALSE(C3DESEncode::Deserialize(valid, out));
+    pal::ClearSetting("VESK_CRYPT_FAIL");
+    for (const std::string& sLine : loglines::Errors())
+        EXPECT_EQ(sLine.find("not identical"), std::string::npos) << sLine;
 }
 
 TEST(C3DESEncode, FreshSeedPerEnvelope)

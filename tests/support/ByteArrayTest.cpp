@@ -155,6 +155,12 @@ TEST(ByteArray, Concatenation)
     EXPECT_EQ(Content(ab + Bytes({0x63, 0x64})), (std::vector<uint8_t>{0x61, 0x62, 0x63, 0x64}));
     EXPECT_EQ(Content(ab), (std::vector<uint8_t>{0x61, 0x62}));  // operands unchanged
     EXPECT_NE((three + empty).GetData(), three.GetData());
+
+    // Sizes whose sum passes 32 bits: the blocks are never touched, and the
+    // sum used to wrap into a short array.
+    const CMyByteArray huge(0xC0000000u), tail(0x40000001u);
+    EXPECT_THROW(huge + tail, std::bad_alloc);
+    EXPECT_EQ(huge.GetSize(), 0xC0000000u);
 }
 
 TEST(RecordReaders, IntegersNeedTheWholeFieldInsideTheRecord)
