@@ -12,7 +12,10 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testkit::Bytes;
+using testkit::Dword;
+using testkit::MultiSz;
+using testkit::Sz;
 using Env = std::vector<std::pair<std::string, std::string>>;
 
 const HKEY kLM = HKEY_LOCAL_MACHINE;
@@ -27,36 +30,10 @@ testkit::ProcessResult Admin(std::vector<std::string> args, const Env& env = {})
     return testkit::RunProcess(args, env);
 }
 
-std::u16string Utf16(const std::string& utf8) { return pal::FromUtf8(utf8); }
-
-Bytes Dword(uint32_t value)
-{
-    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
-}
-
 Bytes operator+(Bytes a, const Bytes& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-// UTF-16LE units, without a terminator unless the text holds one.
-Bytes Units(const std::u16string& text)
-{
-    Bytes bytes;
-    for (const char16_t c : text)
-        bytes = bytes + Bytes{uint8_t(c & 0xFF), uint8_t(c >> 8)};
-    return bytes;
-}
-
-Bytes Sz(const std::u16string& text) { return Units(text + u'\0'); }
-
-Bytes MultiSz(const std::vector<std::u16string>& texts)
-{
-    Bytes bytes;
-    for (const std::u16string& text : texts)
-        bytes = bytes + Sz(text);
-    return bytes + Bytes{0, 0};
 }
 
 // A counted string as stored: byte length, UTF-16LE text, 0x0000.
@@ -78,18 +55,6 @@ Bytes Record(uint8_t auxSwitch, uint32_t auxMode, const Bytes& auxFolder, uint8_
     const Bytes bytes = Dword(0) + Bytes{auxSwitch} + Dword(auxMode) + auxFolder +
                         Bytes{logSwitch} + Dword(level) + logFolder + tail;
     return Cut(bytes, bytes.size());
-}
-
-void Store(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
-           const Bytes& data)
-{
-    CHRegKey handle;
-    ASSERT_EQ(RegCreateKeyEx64(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                               handle.GetAddress(), nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(handle.Get(), name.c_str(), 0, type, data.data(),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
 }
 
 struct CStored {
@@ -140,16 +105,16 @@ TEST_F(AdminTest, LoggingRoundTripsThroughTheLibrary)
         ASSERT_EQ(set.exitCode, 0) << set.err;
         EXPECT_EQ(set.out.find("logging set to " + described + ";"), 0u) << set.out;
         EXPECT_EQ(Stored(kLM, kDiag).data,
-                  Record(0, 0, Counted(u""), 1, c.stored, Counted(Utf16(folder))));
+                  Record(0, 0, Counted(u""), 1, c.stored, Counted(pal::FromUtf8(folder))));
         CDiagnosticsConfig config;
         ASSERT_TRUE(config.Read());
         EXPECT_TRUE(config.IsLogOn());
         EXPECT_EQ(config.GetLogLevel(), c.stored);
-        EXPECT_EQ(config.GetLogFolder(), Utf16(folder));
+        EXPECT_EQ(config.GetLogFolder(), pal::FromUtf8(folder));
         EXPECT_EQ(Admin({"logging"}).out, "logging: " + described + "\nauxiliary: off\n");
     }
 
-    Store(kLM, kDiag, u"Configuration", REG_BINARY, {1, 2, 3});
+    testkit::SetValue(kLM, kDiag, u"Configuration", REG_BINARY, {1, 2, 3});
     const auto off = Admin({"logging", "--off"});
     ASSERT_EQ(off.exitCode, 0) << off.err;
     EXPECT_EQ(Stored(kLM, kDiag).data, Record(0, 0, Counted(u""), 0, 0, Counted(u"")));
@@ -165,7 +130,7 @@ TEST_F(AdminTest, LoggingRoundTripsThroughTheLibrary)
 TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
 {
     const std::string missing = m_machine.Path("absent");
-    const Bytes empty = Counted(u""), folder = Counted(Utf16(LogDir()));
+    const Bytes empty = Counted(u""), folder = Counted(pal::FromUtf8(LogDir()));
     // Aux folder at 13 (2 bytes), log switch 15, level 16, log folder length 20, text 24.
     const Bytes good = Record(0, 0, empty, 1, 2, folder);
     Bytes longer = good;
@@ -203,17 +168,17 @@ TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
         {"cut in log folder", Cut(good, 26), cut + "log folder at offset 24:"},
         {"aux folder length 0", Record(0, 0, Dword(0), 1, 2, folder),
          "the length of the auxiliary folder is 0; it must count the terminating 0x0000."},
-        {"odd length, no terminator", Record(0, 0, empty, 1, 2, Dword(3) + Units(u"/t")),
+        {"odd length, no terminator", Record(0, 0, empty, 1, 2, Dword(3) + testkit::Utf16(u"/t")),
          "the log folder does not end in a 0x0000 character."},
-        {"even length, no terminator", Record(0, 0, Dword(4) + Units(u"AB"), 1, 2, folder),
+        {"even length, no terminator", Record(0, 0, Dword(4) + testkit::Utf16(u"AB"), 1, 2, folder),
          "the auxiliary folder does not end in a 0x0000 character."},
-        {"inner 0x0000", Record(0, 0, Dword(10) + Units(std::u16string(u"/t\0x\0", 5)), 1, 2, folder),
+        {"inner 0x0000", Record(0, 0, Dword(10) + testkit::Utf16(std::u16string(u"/t\0x\0", 5)), 1, 2, folder),
          "the auxiliary folder has a 0x0000 after 2 characters;"},
-        {"log folder missing", Record(0, 0, empty, 1, 2, Counted(Utf16(missing))),
+        {"log folder missing", Record(0, 0, empty, 1, 2, Counted(pal::FromUtf8(missing))),
          "the log folder '" + missing + "' does not exist."},
         {"log folder empty", Record(0, 0, empty, 1, 2, empty), "the log folder is empty."},
         {"level 0", Record(0, 0, empty, 1, 0, folder), "the log level is 0, not 1-4."},
-        {"aux mode 3, folder missing", Record(1, 3, Counted(Utf16(missing)), 1, 2, folder),
+        {"aux mode 3, folder missing", Record(1, 3, Counted(pal::FromUtf8(missing)), 1, 2, folder),
          "the auxiliary mode is 3, not 1 or 2; the auxiliary folder '" + missing + "' does not exist."},
         {"every broken rule", Record(1, 0, empty, 1, 5, folder),
          "the auxiliary mode is 0, not 1 or 2; the auxiliary folder is empty; the log level "
@@ -222,7 +187,7 @@ TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Store(kLM, kDiag, u"Configuration", c.type, c.bytes);
+        testkit::SetValue(kLM, kDiag, u"Configuration", c.type, c.bytes);
         const auto shown = Admin({"logging"});
         EXPECT_EQ(shown.exitCode, c.exitCode);
         EXPECT_EQ(CDiagnosticsConfig().Read(), c.exitCode == 0);
@@ -239,7 +204,7 @@ TEST_F(AdminTest, SaysWhatIsMissing)
         EXPECT_EQ(shown.exitCode, 1);
         EXPECT_EQ(shown.out, refused + what + " HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics" +
                                  (*what == 'v' ? "\\Configuration.\n" : ".\n"));
-        Store(kLM, kDiag, u"Other", REG_DWORD, Dword(1));
+        testkit::SetValue(kLM, kDiag, u"Other", REG_DWORD, Dword(1));
     }
 }
 
@@ -267,12 +232,12 @@ TEST_F(AdminTest, SettingsRoundTrip)
          MultiSz({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"}), "order",
          order + "1.) Upek TCS3\n2.) vesk bit\n3.) Authtentec 2501\n"},
         {{"snapshots", "--folder", LogDir()}, kLM, kLib, u"veskSensorSaveBmpPath", REG_SZ,
-         Sz(Utf16(LogDir())), "snapshots", "snapshots: on, folder " + LogDir() + "\n"},
+         Sz(pal::FromUtf8(LogDir())), "snapshots", "snapshots: on, folder " + LogDir() + "\n"},
         {{"snapshots", "--off"}, kLM, kLib, u"veskSensorSaveBmp", REG_DWORD, Dword(0), "snapshots",
          "snapshots: off\n"},
         {{"tray", "OFF"}, HKEY_CURRENT_USER, kSettings, u"UseTrayIconNotification", REG_DWORD,
          Dword(0), "tray", "tray icon: off\n"},
-        {{"sim", "veskbit", "image", image}, kLM, kSim, u"ImageFile", REG_SZ, Sz(Utf16(image)),
+        {{"sim", "veskbit", "image", image}, kLM, kSim, u"ImageFile", REG_SZ, Sz(pal::FromUtf8(image)),
          "sim", sim + image + "\n"},
         {{"sim", "veskbit", "delay", "never"}, kLM, kSim, u"FingerDelayMs", REG_DWORD,
          Dword(0xFFFFFFFF), "sim", "finger: never\n"},
@@ -325,7 +290,7 @@ TEST_F(AdminTest, SettingsExplainWhatTheLibraryIgnores)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
-        Store(c.root, c.key, c.name, c.type, c.data);
+        testkit::SetValue(c.root, c.key, c.name, c.type, c.data);
         const auto shown = Admin({c.command});
         EXPECT_EQ(shown.exitCode, 1);
         EXPECT_NE(shown.out.find(c.reason), std::string::npos) << shown.out;

@@ -1,6 +1,7 @@
 #include "common/TestMachine.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,18 +44,6 @@ CScratchMachine::~CScratchMachine()
     fs::remove_all(m_sRoot, ignored);
 }
 
-namespace {
-
-void Drain(int fd, std::string& into)
-{
-    char buffer[4096];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0)
-        into.append(buffer, static_cast<size_t>(n));
-}
-
-}  // namespace
-
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env,
                          const std::string& input)
@@ -88,16 +77,18 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
 
     ProcessResult result;
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0 && poll(fds, 2, -1) > 0) {
-        for (pollfd& p : fds) {
-            if (p.fd < 0 || !(p.revents & (POLLIN | POLLHUP)))
+    std::string* into[2] = {&result.out, &result.err};
+    for (int open = 2; open > 0 && poll(fds, 2, -1) > 0;) {
+        for (int i = 0; i < 2; ++i) {
+            char buffer[4096];
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
                 continue;
-            const size_t before = (&p == &fds[0] ? result.out : result.err).size();
-            Drain(p.fd, &p == &fds[0] ? result.out : result.err);
-            if ((&p == &fds[0] ? result.out : result.err).size() == before) {
-                close(p.fd);
-                p.fd = -1;
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                into[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
                 --open;
             }
         }
@@ -122,6 +113,41 @@ void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Dword(uint32_t value)
+{
+    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+Bytes Utf16(std::u16string_view text)
+{
+    Bytes bytes;
+    for (const char16_t c : text)
+        bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+    return bytes;
+}
+
+Bytes Sz(std::u16string_view text) { return Utf16(std::u16string(text) + u'\0'); }
+
+Bytes MultiSz(const std::vector<std::u16string>& texts)
+{
+    std::u16string joined;
+    for (const std::u16string& text : texts)
+        joined += text + u'\0';
+    return Sz(joined);
+}
+
+void SetValue(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
+              const Bytes& data, REGSAM view)
+{
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                              &handle, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
 }
 
 }  // namespace testkit

@@ -1,8 +1,12 @@
-// Test helpers: a scratch simulated machine and child processes.
+// Test helpers: a scratch simulated machine, child processes, and registry
+// values built byte by byte.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "pal/registry/registry.h"
 
 namespace testkit {
 
@@ -39,5 +43,17 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
 std::string SelfPath();
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+
+// Values as the registry stores them, so that a fault shared by the writer and
+// the reader under test cannot hide. Sz adds the terminator; MultiSz one after
+// each string and one for the list.
+using Bytes = std::vector<uint8_t>;
+Bytes Dword(uint32_t value);
+Bytes Utf16(std::u16string_view text);
+Bytes Sz(std::u16string_view text);
+Bytes MultiSz(const std::vector<std::u16string>& texts);
+// Through the registry API, the key created as needed in the given view.
+void SetValue(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
+              const Bytes& data, REGSAM view = KEY_WOW64_64KEY);
 
 }  // namespace testkit

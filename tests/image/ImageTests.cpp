@@ -39,7 +39,7 @@ uint32_t HeaderField(const CRawImg& image, uint32_t nOffset, uint32_t nBytes = 4
     return nValue;
 }
 
-std::vector<uint8_t> Bytes(const CRawImg& image)
+std::vector<uint8_t> Pixels(const CRawImg& image)
 {
     const uint8_t* p = image.GetImageData().GetData();
     return std::vector<uint8_t>(p, p + image.GetImageData().GetSize());
@@ -98,10 +98,10 @@ TEST(RawImg, FitToFrameLeavesWhatItCannotFrame)
                                  {800, 500, 1000, 400}, {1001, 400, 240, 368}};
     for (const auto& [width, height, newWidth, newHeight] : cases) {
         CRawImg image = PatternImage(width, height);
-        const std::vector<uint8_t> before = Bytes(image);
+        const std::vector<uint8_t> before = Pixels(image);
         image.FitToFrame(newWidth, newHeight);
         EXPECT_EQ(image.GetWidth() + HeaderField(image, 4), 2 * width) << newWidth;
-        EXPECT_TRUE(Bytes(image) == before) << newWidth;
+        EXPECT_TRUE(Pixels(image) == before) << newWidth;
     }
 }
 
@@ -112,9 +112,9 @@ TEST(RawImg, FlipVerticalReversesRowsAndZeroesSurplusBytes)
     CRawImg image;
     ASSERT_TRUE(image.SetImage(pixels, 2, 3, 8));
     image.FlipVertical();
-    EXPECT_EQ(Bytes(image), (std::vector<uint8_t>{5, 6, 3, 4, 1, 2, 0, 0}));
+    EXPECT_EQ(Pixels(image), (std::vector<uint8_t>{5, 6, 3, 4, 1, 2, 0, 0}));
     image.FlipVertical();
-    EXPECT_EQ(Bytes(image), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 0, 0}));
+    EXPECT_EQ(Pixels(image), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 0, 0}));
 
     image.Clear();
     image.FlipVertical();
@@ -144,16 +144,13 @@ TEST(FingerscannerImageRecord, FillReplacesBufferAndCopiesAtMostItsSize)
     }
 }
 
-std::string Dword(uint32_t n) { return {char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; }
+using testkit::Bytes;
+using testkit::Dword;
 
-std::string Sz(const std::string& utf8)
-{
-    const std::u16string text = pal::FromUtf8(utf8);
-    return std::string(reinterpret_cast<const char*>(text.c_str()), 2 * text.size() + 2);
-}
+Bytes Sz(const std::string& utf8) { return testkit::Sz(pal::FromUtf8(utf8)); }
 
 // A value of type REG_NONE is left out.
-void Configure(DWORD nSwitchType, const std::string& onOff, DWORD nFolderType, const std::string& folder)
+void Configure(DWORD nSwitchType, const Bytes& onOff, DWORD nFolderType, const Bytes& folder)
 {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\veskSensor"), 0, nullptr, 0,
@@ -163,8 +160,7 @@ void Configure(DWORD nSwitchType, const std::string& onOff, DWORD nFolderType, c
                                             {W("veskSensorSaveBmpPath"), nFolderType, folder}}) {
         RegDeleteValueW(key, name);
         if (type != REG_NONE) {
-            EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                     DWORD(bytes.size())), ERROR_SUCCESS);
+            EXPECT_EQ(RegSetValueExW(key, name, 0, type, bytes.data(), DWORD(bytes.size())), ERROR_SUCCESS);
         }
     }
     RegCloseKey(key);
@@ -185,7 +181,7 @@ TEST_F(BmpSnapshot, FileIsHeaderPaletteAndPixelsByteForByte)
 
     std::string expected = "BM";
     for (const uint32_t n : {89398u, 0u, 1078u, 40u, 240u, 368u, 0x80001u, 0u, 0u, 0u, 0u, 0u, 0u})
-        expected += Dword(n);
+        expected.append({char(n), char(n >> 8), char(n >> 16), char(n >> 24)});
     for (int i = 0; i < 256; ++i)
         expected.append({char(i), char(i), char(i), 0});
     for (uint32_t i = 0; i < 240 * 368; ++i)
@@ -196,14 +192,14 @@ TEST_F(BmpSnapshot, FileIsHeaderPaletteAndPixelsByteForByte)
 
 TEST_F(BmpSnapshot, OnlyANonZeroDwordAndAPlainStringFolderSwitchItOn)
 {
-    const std::string folder = Sz(m_sFolder);
-    const std::tuple<const char*, DWORD, std::string, DWORD, std::string> cases[] = {
+    const Bytes folder = Sz(m_sFolder);
+    const std::tuple<const char*, DWORD, Bytes, DWORD, Bytes> cases[] = {
         {"on", REG_DWORD, Dword(0x80000000u), REG_SZ, folder},  // the only one that writes
         {"switch 0", REG_DWORD, Dword(0), REG_SZ, folder},
         {"switch as string", REG_SZ, Sz("1"), REG_SZ, folder},
-        {"switch missing", REG_NONE, "", REG_SZ, folder},
+        {"switch missing", REG_NONE, {}, REG_SZ, folder},
         {"folder expandable", REG_DWORD, Dword(1), REG_EXPAND_SZ, folder},
-        {"folder missing", REG_DWORD, Dword(1), REG_NONE, ""},
+        {"folder missing", REG_DWORD, Dword(1), REG_NONE, {}},
         {"folder empty", REG_DWORD, Dword(1), REG_SZ, Sz("")},
         {"folder above 4096 characters", REG_DWORD, Dword(1), REG_SZ, Sz(std::string(4096, 'x'))},
     };

@@ -15,7 +15,6 @@
 #include "support/CFileLogger.h"
 #include "support/Format.h"
 #include "support/Logging.h"
-#include "support/Registry.h"
 
 namespace {
 
@@ -43,14 +42,7 @@ std::vector<uint8_t> Encode(const Record& record)
 
 void StoreConfiguration(const std::vector<uint8_t>& bytes, DWORD type = REG_BINARY)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Diagnostics"), 0, nullptr, 0,
-                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(key, W("Configuration"), 0, type, bytes.data(),
-                             static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Diagnostics", u"Configuration", type, bytes);
 }
 
 // Split at CR LF; an unterminated tail shows as its own line.

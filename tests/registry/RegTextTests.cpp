@@ -3,6 +3,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "common/TestMachine.h"
 #include "pal/text/text.h"
 #include "regtext/RegText.h"
 
@@ -12,15 +13,8 @@ namespace {
 
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 
-std::vector<uint8_t> Utf16(std::u16string_view text, bool terminate = true)
-{
-    std::vector<uint8_t> bytes;
-    for (const char16_t c : text)
-        bytes.insert(bytes.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
-    if (terminate)
-        bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
+using testkit::Sz;
+using testkit::Utf16;
 
 auto Fields(const Value& v) { return std::tie(v.name, v.type, v.data, v.remove); }
 
@@ -43,21 +37,21 @@ Document SampleDocument()
     for (size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = static_cast<uint8_t>(i * 7);
     const std::vector<Value> values = {
-        {u"", kRegSz, Utf16(u"default")},
-        {u"escapes", kRegSz, Utf16(u"C:\\path\\\"quoted\"\\")},
+        {u"", kRegSz, Sz(u"default")},
+        {u"escapes", kRegSz, Sz(u"C:\\path\\\"quoted\"\\")},
         {u"odd size", kRegSz, {0x41, 0x00, 0x42}},
-        {u"unterminated", kRegSz, Utf16(u"abc", false)},
-        {u"line break", kRegSz, Utf16(u"one\r\ntwo")},
-        {u"lone surrogate", kRegSz, Utf16(u"x\xD800y")},
-        {u"pair \xD83D\xDE00", kRegSz, Utf16(u"\xD83D\xDE00 \x00E9\x4E2D")},
-        {u"expand", kRegExpandSz, Utf16(u"%SystemRoot%\\x")},
-        {u"multi", kRegMultiSz, Utf16(std::u16string(u"a\0bc\0", 5))},
+        {u"unterminated", kRegSz, Utf16(u"abc")},
+        {u"line break", kRegSz, Sz(u"one\r\ntwo")},
+        {u"lone surrogate", kRegSz, Sz(u"x\xD800y")},
+        {u"pair \xD83D\xDE00", kRegSz, Sz(u"\xD83D\xDE00 \x00E9\x4E2D")},
+        {u"expand", kRegExpandSz, Sz(u"%SystemRoot%\\x")},
+        {u"multi", kRegMultiSz, Sz(std::u16string(u"a\0bc\0", 5))},
         {u"dword", kRegDword, {0x0a, 0x00, 0x00, 0x80}},
         {u"qword", kRegQword, {1, 2, 3, 4, 5, 6, 7, 8}},
         {u"short dword", kRegDword, {1, 2, 3}},
         {u"binary", kRegBinary, ramp},
         {u"big type", 0xDEADBEEF, {1}},
-        {u"name \\ with \"quotes\"", kRegSz, Utf16(u"x")},
+        {u"name \\ with \"quotes\"", kRegSz, Sz(u"x")},
         {u"name\r\nbreak", kRegDword, {0, 0, 0, 0}},
     };
     return {{{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk \x00FC]x", false, values},
@@ -96,13 +90,13 @@ TEST(RegText, ReadableFormOnlyWhenItGivesBackTheSameBytes)
         std::vector<uint8_t> data;
         std::u16string text;
     } cases[] = {
-        {kRegSz, Utf16(u"a\\b\"c"), u"\"a\\\\b\\\"c\""},
+        {kRegSz, Sz(u"a\\b\"c"), u"\"a\\\\b\\\"c\""},
         {kRegSz, {}, u"hex(1):"},
         {kRegSz, {0x41, 0x00, 0x42}, u"hex(1):41,00,42"},
-        {kRegSz, Utf16(u"a\nb"), u"hex(1):61,00,0a,00,62,00,00,00"},
+        {kRegSz, Sz(u"a\nb"), u"hex(1):61,00,0a,00,62,00,00,00"},
         {kRegDword, {0x0a, 0, 0, 0}, u"dword:0000000a"},
         {kRegDword, {0x0a, 0}, u"hex(4):0a,00"},
-        {kRegExpandSz, Utf16(u"%a%"), u"hex(2):25,00,61,00,25,00,00,00"},
+        {kRegExpandSz, Sz(u"%a%"), u"hex(2):25,00,61,00,25,00,00,00"},
         {kRegMultiSz, {0, 0}, u"hex(7):00,00"},
         {kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}, u"hex(b):01,00,00,00,00,00,00,00"},
         {0x10000, {1}, u"hex(10000):01"},

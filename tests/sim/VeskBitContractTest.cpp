@@ -7,10 +7,8 @@
 
 #include "common/TestMachine.h"
 #include "drivers/VeskBit2.h"
-#include "sim/common/CRegValues.h"
 #include "sim/common/RidgeGenerator.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
-#include "support/Win32.h"
 
 namespace {
 
@@ -19,14 +17,10 @@ using Pixels = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 // The simulator's machine-wide values, by their literal names so that a
-// wrong name in the simulator shows; a text, when given, is stored instead.
-void SetSim(const char16_t* name, uint32_t number, const std::u16string& text = {})
+// wrong name in the simulator shows.
+void SetSim(const char16_t* name, DWORD type, const testkit::Bytes& data)
 {
-    vsim::CRegValues key(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Simulator\\veskbit"), true);
-    const WString wide(name, name + std::char_traits<char16_t>::length(name));
-    ASSERT_EQ(text.empty() ? key.WriteDword(wide, number)
-                           : key.WriteString(wide, WString(text.begin(), text.end())),
-              ERROR_SUCCESS);
+    testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\veskbit", name, type, data);
 }
 
 std::string Pgm(uint32_t width, uint32_t height, const Pixels& pixels)
@@ -106,9 +100,9 @@ TEST_F(VeskBitTest, AttachTestFollowsTheSettings)
         SCOPED_TRACE(c.name);
         VeskBitSimReset();
         if (c.stored >= 0)
-            SetSim(u"Attached", static_cast<uint32_t>(c.stored));
+            SetSim(u"Attached", REG_DWORD, testkit::Dword(c.stored));
         else if (c.stored == -2)
-            SetSim(u"Attached", 0, u"0");
+            SetSim(u"Attached", REG_SZ, testkit::Sz(u"0"));
         if (c.inProcess >= 0)
             VeskBitSimSetAttached(c.inProcess);
         EXPECT_EQ(VeskBitDeviceAttached() != 0, c.expected);
@@ -201,7 +195,7 @@ TEST_F(VeskBitTest, EachCallTakesTheEntriesMeantForIt)
 TEST_F(VeskBitTest, SeedFixesTheFinger)
 {
     VeskBitSimSetFingerDelay(0);
-    SetSim(u"Seed", 5);
+    SetSim(u"Seed", REG_DWORD, testkit::Dword(5));
     const Pixels stored = Picture();
     ASSERT_FALSE(stored.empty());
     VeskBitSimSetSeed(5);
@@ -217,7 +211,7 @@ TEST_F(VeskBitTest, ServesImageFilesUprightAndCentred)
     for (size_t i = 0; i < exact.size(); ++i)
         exact[i] = static_cast<uint8_t>(i / 240);  // the row number shows any flip
     const std::string pgm = WriteScratch("exact.pgm", Pgm(240, 368, exact));
-    SetSim(u"ImageFile", 0, std::u16string(pgm.begin(), pgm.end()));
+    SetSim(u"ImageFile", REG_SZ, testkit::Sz(pal::FromUtf8(pgm)));
     EXPECT_EQ(Picture(), exact);
 
     VeskBitSimSetImageFile(WriteScratch("small.pgm", Pgm(2, 2, {10, 20, 30, 40})).c_str());

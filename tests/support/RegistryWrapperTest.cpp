@@ -1,7 +1,6 @@
 // Registry wrappers on the simulated registry: views, key ownership, readers.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 using namespace std::string_literals;
@@ -21,21 +20,7 @@ protected:
     static void Set(const WString& path, const WString& name, DWORD type,
                     const std::vector<uint8_t>& data, REGSAM view = KEY_WOW64_64KEY)
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS | view, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(key, name.c_str(), 0, type, data.data(),
-                                 static_cast<DWORD>(data.size())),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-
-    static std::vector<uint8_t> MultiString(const std::u16string& joined)
-    {
-        std::vector<uint8_t> bytes(joined.size() * 2);
-        std::memcpy(bytes.data(), joined.data(), bytes.size());
-        return bytes;
+        testkit::SetValue(HKEY_LOCAL_MACHINE, path, name, type, data, view);
     }
 
     static std::vector<WString> ReadList(const WString& name)
@@ -157,9 +142,9 @@ TEST_F(RegistryWrappers, ReadBinaryValue)
 
 TEST_F(RegistryWrappers, ReadMultiStringValue)
 {
-    Set(kKey, W("Order"), REG_MULTI_SZ, MultiString(u"Upek TCS3\0vesk bit\0\0"s));
-    Set(kKey, W("Gap"), REG_MULTI_SZ, MultiString(u"A\0\0B\0\0"s));
-    Set(kKey, W("Bare"), REG_MULTI_SZ, MultiString(u"one\0two"s));  // no final zeros
+    Set(kKey, W("Order"), REG_MULTI_SZ, testkit::Utf16(u"Upek TCS3\0vesk bit\0\0"s));
+    Set(kKey, W("Gap"), REG_MULTI_SZ, testkit::Utf16(u"A\0\0B\0\0"s));
+    Set(kKey, W("Bare"), REG_MULTI_SZ, testkit::Utf16(u"one\0two"s));  // no final zeros
     Set(kKey, W("Nothing"), REG_MULTI_SZ, {});
     Set(kKey, W("Text"), REG_SZ, {0x41, 0, 0, 0});
 
