@@ -92,11 +92,8 @@ TEST_F(AdminTest, LoggingRoundTripsThroughTheLibrary)
     // The folder is not ASCII, so that the stored UTF-16 is checked too.
     const std::string folder = m_machine.Path("journal-\xC3\xBC\xE6\xBC\xA2");
     std::filesystem::create_directories(folder);
-    const struct {
-        std::string level;
-        uint32_t stored;
-        std::string name;
-    } cases[] = {{"debug", 4, "debug"}, {"WARNING", 2, "warning"}, {"1", 1, "error"}};
+    const struct { std::string level; uint32_t stored; std::string name; } cases[] = {
+        {"debug", 4, "debug"}, {"WARNING", 2, "warning"}, {"1", 1, "error"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.level);
         const std::string described =
@@ -126,7 +123,8 @@ TEST_F(AdminTest, LoggingRoundTripsThroughTheLibrary)
 
 // For each stored value the library refuses, "vesk-admin logging" names the
 // field and the rule and exits 1; for each it accepts, it exits 0. The rows
-// are every rule of the library's record reader and of its validation.
+// are every rule of the library's record reader and of its validation, after
+// the value is first missing.
 TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
 {
     const std::string missing = m_machine.Path("absent");
@@ -172,7 +170,7 @@ TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
          "the log folder does not end in a 0x0000 character."},
         {"even length, no terminator", Record(0, 0, Dword(4) + testkit::Utf16(u"AB"), 1, 2, folder),
          "the auxiliary folder does not end in a 0x0000 character."},
-        {"inner 0x0000", Record(0, 0, Dword(10) + testkit::Utf16(std::u16string(u"/t\0x\0", 5)), 1, 2, folder),
+        {"inner 0x0000", Record(0, 0, Dword(10) + testkit::Utf16({u"/t\0x\0", 5}), 1, 2, folder),
          "the auxiliary folder has a 0x0000 after 2 characters;"},
         {"log folder missing", Record(0, 0, empty, 1, 2, Counted(pal::FromUtf8(missing))),
          "the log folder '" + missing + "' does not exist."},
@@ -185,6 +183,15 @@ TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
          "is 5, not 1-4."},
         {"wrong type", {2, 0, 0, 0}, "the value has type REG_DWORD, not REG_BINARY.", 1, REG_DWORD},
     };
+    // First no key, then a key without the value.
+    for (const std::string what : {"key", "value"}) {
+        const auto shown = Admin({"logging"});
+        EXPECT_EQ(shown.exitCode, 1);
+        EXPECT_EQ(shown.out, "logging: not configured, so the library logs nothing: there is no " + what +
+                                 " HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics" +
+                                 (what == "key" ? ".\n" : "\\Configuration.\n"));
+        testkit::SetValue(kLM, kDiag, u"Other", REG_DWORD, Dword(1));
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testkit::SetValue(kLM, kDiag, u"Configuration", c.type, c.bytes);
@@ -193,18 +200,6 @@ TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
         EXPECT_EQ(CDiagnosticsConfig().Read(), c.exitCode == 0);
         EXPECT_NE(shown.out.find(c.expected), std::string::npos) << shown.out;
         EXPECT_EQ(shown.err, "");
-    }
-}
-
-TEST_F(AdminTest, SaysWhatIsMissing)
-{
-    const std::string refused = "logging: not configured, so the library logs nothing: there is no ";
-    for (const char* what : {"key", "value"}) {
-        const auto shown = Admin({"logging"});
-        EXPECT_EQ(shown.exitCode, 1);
-        EXPECT_EQ(shown.out, refused + what + " HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics" +
-                                 (*what == 'v' ? "\\Configuration.\n" : ".\n"));
-        testkit::SetValue(kLM, kDiag, u"Other", REG_DWORD, Dword(1));
     }
 }
 
