@@ -3,32 +3,40 @@
 
 #include <string>
 
-using namespace std::string_literals;
-
 #include "LogCapture.h"
 #include "common/TestMachine.h"
 #include "support/Registry.h"
 
+using namespace std::string_literals;
+
 namespace {
 
 const WString kKey = W("SOFTWARE\\vesk\\Test");
+using List = std::vector<WString>;
+
+void Set(const WString& name, DWORD type, const testkit::Bytes& data, REGSAM view = KEY_WOW64_64KEY)
+{
+    testkit::SetValue(HKEY_LOCAL_MACHINE, kKey, name, type, data, view);
+}
+
+// Each of the four view wrappers opening or creating kKey.
+LSTATUS Wrapper(int which, const WString& path = kKey)
+{
+    HKEY raw = nullptr;
+    const HKEY lm = HKEY_LOCAL_MACHINE;
+    const LPCWSTR p = path.c_str();
+    const LSTATUS status =
+        which == 0   ? RegOpenKeyEx64(lm, p, 0, KEY_READ, &raw)
+        : which == 1 ? RegOpenKeyEx32(lm, p, 0, KEY_READ, &raw)
+        : which == 2 ? RegCreateKeyEx64(lm, p, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr)
+                     : RegCreateKeyEx32(lm, p, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr);
+    RegCloseKey(raw);
+    return status;
+}
 
 class RegistryWrappers : public ::testing::Test {
 protected:
     void SetUp() override { pal::SetSetting("VESK_ARCH", "x64"); }
-
-    static void Set(const WString& path, const WString& name, DWORD type,
-                    const std::vector<uint8_t>& data, REGSAM view = KEY_WOW64_64KEY)
-    {
-        testkit::SetValue(HKEY_LOCAL_MACHINE, path, name, type, data, view);
-    }
-
-    static std::vector<WString> ReadList(const WString& name)
-    {
-        std::vector<WString> list{W("stale")};
-        EXPECT_TRUE(ReadMultiStringValue(HKEY_LOCAL_MACHINE, kKey, name, list, false, false));
-        return list;
-    }
 
     testkit::CScratchMachine m_machine;
 };
@@ -37,9 +45,8 @@ protected:
 // Windows 2000 refuses view flags, so there both must go without one.
 TEST_F(RegistryWrappers, ViewFlagIsAddedOnEveryVersionButWindows2000)
 {
-    Set(kKey, W("Where"), REG_DWORD, {64, 0, 0, 0}, KEY_WOW64_64KEY);
-    Set(kKey, W("Where"), REG_DWORD, {32, 0, 0, 0}, KEY_WOW64_32KEY);
-
+    Set(W("Where"), REG_DWORD, {64, 0, 0, 0}, KEY_WOW64_64KEY);
+    Set(W("Where"), REG_DWORD, {32, 0, 0, 0}, KEY_WOW64_32KEY);
     for (const char* version : {"5.1", "5.2", "6.0", "6.1", "10.0"}) {
         SCOPED_TRACE(version);
         pal::SetSetting("VESK_WINVER", version);
@@ -53,46 +60,29 @@ TEST_F(RegistryWrappers, ViewFlagIsAddedOnEveryVersionButWindows2000)
             EXPECT_EQ(value, use32 ? 32u : 64u);
         }
     }
-
-    // Older systems reject view flags, which shows that the wrappers sent one.
-    pal::SetSetting("VESK_WINVER", "4.0");
+    // Older systems reject view flags, which shows that each wrapper sent one.
+    for (int which = 0; which < 4; ++which) {
+        pal::SetSetting("VESK_WINVER", "4.0");
+        EXPECT_EQ(Wrapper(which), ERROR_INVALID_PARAMETER) << which;
+        pal::SetSetting("VESK_WINVER", "5.0");
+        EXPECT_EQ(Wrapper(which), ERROR_SUCCESS) << which;
+    }
     HKEY raw = nullptr;
-    EXPECT_EQ(RegOpenKeyEx64(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, &raw),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegCreateKeyEx32(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
-                               &raw, nullptr),
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw),
               ERROR_INVALID_PARAMETER);
 
-    pal::SetSetting("VESK_WINVER", "5.0");
-    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegOpenKeyEx64(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, &raw), ERROR_SUCCESS);
-    RegCloseKey(raw);
-    EXPECT_EQ(RegOpenKeyEx32(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, &raw), ERROR_SUCCESS);
-    RegCloseKey(raw);
-    EXPECT_EQ(RegCreateKeyEx64(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
-                               &raw, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(raw);
-}
-
-TEST_F(RegistryWrappers, UnreadableVersionRefusesWithoutTouchingTheRegistry)
-{
+    // An unreadable version refuses without touching the registry.
     pal::SetSetting("VESK_WINVER", "not a version");
-    HKEY raw = nullptr;
-    EXPECT_EQ(RegCreateKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\New"), 0, nullptr, 0,
-                               KEY_ALL_ACCESS, nullptr, &raw, nullptr),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(RegOpenKeyEx32(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ, &raw),
-              ERROR_ACCESS_DENIED);
+    const WString fresh = W("SOFTWARE\\vesk\\New");
+    for (int which = 0; which < 4; ++which)
+        EXPECT_EQ(Wrapper(which, fresh), ERROR_ACCESS_DENIED) << which;
     pal::ClearSetting("VESK_WINVER");
-    EXPECT_EQ(RegOpenKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\New"), 0, KEY_READ, &raw),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Wrapper(0, fresh), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(RegistryWrappers, OpenKeyClosesTheHandleItHeld)
+TEST_F(RegistryWrappers, KeyOwnersCloseWhatTheyHeld)
 {
-    Set(kKey, W("V"), REG_DWORD, {1, 0, 0, 0});
+    Set(W("V"), REG_DWORD, {1, 0, 0, 0});
     CHRegKey key;
     ASSERT_TRUE(OpenKey(HKEY_LOCAL_MACHINE, kKey, KEY_READ, false, false, key));
     const HKEY first = key.Get();
@@ -104,23 +94,21 @@ TEST_F(RegistryWrappers, OpenKeyClosesTheHandleItHeld)
     EXPECT_TRUE(key.IsOpen());  // an empty path is refused before anything is touched
     EXPECT_FALSE(OpenKey(HKEY_LOCAL_MACHINE, W("SOFTWARE\\missing"), KEY_READ, false, false, key));
     EXPECT_FALSE(key.IsOpen());
-}
 
-TEST_F(RegistryWrappers, FailedCloseIsLoggedAsAnError)
-{
+    // A failed close at the owner's end is logged as an error.
     const logcapture::CCapture log(1);
     {
-        CHRegKey key;
-        *key.GetAddress() = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7ff1));
+        CHRegKey stale;
+        *stale.GetAddress() = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7ff1));
     }
     EXPECT_EQ(log.Text(), "1 CHRegKey::_Release(): RegCloseKey() error: 0x00000006\n");
 }
 
 TEST_F(RegistryWrappers, ReadBinaryValue)
 {
-    Set(kKey, W("Blob"), REG_BINARY, {1, 2, 3});
-    Set(kKey, W("Empty"), REG_BINARY, {});
-    Set(kKey, W("Text"), REG_SZ, {0x41, 0, 0, 0});
+    Set(W("Blob"), REG_BINARY, {1, 2, 3});
+    Set(W("Empty"), REG_BINARY, {});
+    Set(W("Text"), REG_SZ, {0x41, 0, 0, 0});
 
     CMyByteArray value(2);
     EXPECT_TRUE(ReadBinaryValue(HKEY_LOCAL_MACHINE, kKey, W("Blob"), value, false, false));
@@ -142,18 +130,20 @@ TEST_F(RegistryWrappers, ReadBinaryValue)
 
 TEST_F(RegistryWrappers, ReadMultiStringValue)
 {
-    Set(kKey, W("Order"), REG_MULTI_SZ, testkit::Utf16(u"Upek TCS3\0vesk bit\0\0"s));
-    Set(kKey, W("Gap"), REG_MULTI_SZ, testkit::Utf16(u"A\0\0B\0\0"s));
-    Set(kKey, W("Bare"), REG_MULTI_SZ, testkit::Utf16(u"one\0two"s));  // no final zeros
-    Set(kKey, W("Nothing"), REG_MULTI_SZ, {});
-    Set(kKey, W("Text"), REG_SZ, {0x41, 0, 0, 0});
-
-    EXPECT_EQ(ReadList(W("Order")), (std::vector<WString>{W("Upek TCS3"), W("vesk bit")}));
-    EXPECT_EQ(ReadList(W("Gap")), (std::vector<WString>{W("A")}));
-    EXPECT_EQ(ReadList(W("Bare")), (std::vector<WString>{W("one"), W("two")}));
-    EXPECT_TRUE(ReadList(W("Nothing")).empty());
-
-    std::vector<WString> list{W("stale")};
+    const struct { const char16_t* name; DWORD type; std::u16string stored; List read; } cases[] = {
+        {u"Order", REG_MULTI_SZ, u"Upek TCS3\0vesk bit\0\0"s, {W("Upek TCS3"), W("vesk bit")}},
+        {u"Gap", REG_MULTI_SZ, u"A\0\0B\0\0"s, {W("A")}},
+        {u"Bare", REG_MULTI_SZ, u"one\0two"s, {W("one"), W("two")}},  // no final zeros
+        {u"Nothing", REG_MULTI_SZ, u""s, {}},
+    };
+    for (const auto& c : cases) {
+        Set(c.name, c.type, testkit::Utf16(c.stored));
+        List list{W("stale")};
+        EXPECT_TRUE(ReadMultiStringValue(HKEY_LOCAL_MACHINE, kKey, c.name, list, false, false));
+        EXPECT_EQ(list, c.read) << pal::ToUtf8(c.name);
+    }
+    Set(W("Text"), REG_SZ, {0x41, 0, 0, 0});
+    List list{W("stale")};
     EXPECT_FALSE(ReadMultiStringValue(HKEY_LOCAL_MACHINE, kKey, W("Text"), list, false, false));
     EXPECT_TRUE(list.empty());
 }
@@ -161,21 +151,17 @@ TEST_F(RegistryWrappers, ReadMultiStringValue)
 TEST_F(RegistryWrappers, CreateWhenMissingMakesTheKeyButFindsNoValue)
 {
     const WString settings = W("SOFTWARE\\vesk\\veskSensor\\Settings");
-    std::vector<WString> list;
-    EXPECT_FALSE(ReadMultiStringValue(HKEY_LOCAL_MACHINE, settings, W("SensorDetectOrder"), list,
-                                      false, true));
-    HKEY raw = nullptr;
-    EXPECT_EQ(RegOpenKeyEx64(HKEY_LOCAL_MACHINE, settings.c_str(), 0, KEY_READ, &raw),
-              ERROR_SUCCESS);
-    RegCloseKey(raw);
+    List list;
+    EXPECT_FALSE(
+        ReadMultiStringValue(HKEY_LOCAL_MACHINE, settings, W("SensorDetectOrder"), list, false, true));
+    EXPECT_EQ(Wrapper(0, settings), ERROR_SUCCESS);
 
     // Without write rights on the hive the key cannot be made.
     pal::SetSetting("VESK_REGISTRY_READONLY", "HKLM");
     CMyByteArray value;
-    EXPECT_FALSE(ReadBinaryValue(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Other"), W("V"), value,
-                                 false, true));
-    EXPECT_EQ(RegOpenKeyEx64(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Other"), 0, KEY_READ, &raw),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(
+        ReadBinaryValue(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\Other"), W("V"), value, false, true));
+    EXPECT_EQ(Wrapper(0, W("SOFTWARE\\vesk\\Other")), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace
