@@ -157,14 +157,12 @@ protected:
     testkit::CScratchMachine m_machine;
 };
 
-TEST_F(VersionInfoTest, StampedFilesAnswerTheirVersionWords)
+// Stamped files answer their version words; files without a version fail
+// with their reason.
+TEST_F(VersionInfoTest, StampedFilesAnswerTheirVersionOthersTheirReason)
 {
     ExpectStamp(VESK_VERSIONED_SAMPLE, 0x00070007u, 0x0000003Cu, VFT_DLL);
     ExpectStamp(VESK_VERSIONED_PROGRAM, 0x000A0002u, 0x012CFFFFu, VFT_APP);
-}
-
-TEST_F(VersionInfoTest, FilesWithoutVersionFailWithTheirReason)
-{
     const std::pair<std::string, DWORD> cases[] = {
         {testkit::SelfPath(), ERROR_RESOURCE_TYPE_NOT_FOUND},
         {Write("plain text, long enough to pass for an ELF header\n"), ERROR_BAD_FORMAT},
@@ -239,7 +237,7 @@ struct GatedRoutine {
     }
 };
 
-TEST(ThreadTest, HandleSignalsWhenTheRoutineReturnsWithItsExitCode)
+TEST(ThreadTest, HandleSignalsWhenTheRoutineReturnsAndClosingItLeavesTheThread)
 {
     for (unsigned stackSize : {0u, 1u, 256u * 1024u}) {
         GatedRoutine routine;
@@ -274,11 +272,8 @@ TEST(ThreadTest, HandleSignalsWhenTheRoutineReturnsWithItsExitCode)
     errno = 0;
     EXPECT_EQ(routine.Start(nullptr, 0, CREATE_SUSPENDED), nullptr);
     EXPECT_EQ(errno, EINVAL);
-}
 
-TEST(ThreadTest, ClosingTheHandleLeavesTheThreadRunning)
-{
-    GatedRoutine routine;
+    // Closing the handle leaves the thread running.
     const int finished = s_finishedRoutines;
     const HANDLE thread = routine.Start();
     EXPECT_TRUE(CloseHandle(thread));
@@ -300,8 +295,10 @@ bool FreeForOthers(CRITICAL_SECTION& section)
            }).get();
 }
 
-TEST(CriticalSectionTest, IsRecursiveAndOwnedUntilTheLastLeave)
+// Recursive, owned until the last leave, and exclusive under contention.
+TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads)
 {
+    constexpr int kThreads = 4, kRounds = 20000;
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
@@ -311,14 +308,7 @@ TEST(CriticalSectionTest, IsRecursiveAndOwnedUntilTheLastLeave)
     EXPECT_FALSE(FreeForOthers(section));
     LeaveCriticalSection(&section);
     EXPECT_TRUE(FreeForOthers(section));
-    DeleteCriticalSection(&section);
-}
 
-TEST(CriticalSectionTest, ExcludesOtherThreadsUnderContention)
-{
-    constexpr int kThreads = 4, kRounds = 20000;
-    CRITICAL_SECTION section;
-    InitializeCriticalSection(&section);
     long counter = 0;  // deliberately not atomic
     std::atomic<int> inside{0};
     std::atomic<bool> overlapped{false};
