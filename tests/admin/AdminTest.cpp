@@ -57,11 +57,7 @@ Bytes Record(uint8_t auxSwitch, uint32_t auxMode, const Bytes& auxFolder, uint8_
     return Cut(bytes, bytes.size());
 }
 
-struct CStored {
-    bool present = false;
-    DWORD type = REG_NONE;
-    Bytes data;
-};
+struct CStored { bool present = false; DWORD type = REG_NONE; Bytes data; };
 
 CStored Stored(HKEY root, const std::u16string& key, const std::u16string& name = u"Configuration")
 {

@@ -18,9 +18,7 @@ constexpr uint32_t kHeight = 368;
 
 // Header in wire order: length, encrypted, compressed, cmd, reserved,
 // width, height, process ID.
-struct SHeader {
-    uint32_t nValues[8] = {32, 1, 1, 4012, 0, 0, 0, 4242};
-};
+struct SHeader { uint32_t nValues[8] = {32, 1, 1, 4012, 0, 0, 0, 4242}; };
 
 CMyByteArray Plaintext(const SHeader& header, const CMyByteArray& tail = CMyByteArray())
 {

@@ -61,11 +61,7 @@ protected:
 
 TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThem)
 {
-    const struct {
-        const char* path;
-        DWORD access, creation, flags, error;
-        LONGLONG size;
-    } cases[] = {
+    const struct { const char* path; DWORD access, creation, flags, error; LONGLONG size; } cases[] = {
         // Folders: only with backup semantics, never for creation.
         {"dir/file.txt", 0, OPEN_EXISTING, kBackup, ERROR_SUCCESS, 5},
         {"dir", 0, OPEN_EXISTING, kBackup, ERROR_SUCCESS, 0},

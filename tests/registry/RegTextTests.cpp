@@ -85,11 +85,7 @@ TEST(RegText, EveryTypeRoundTripsByteExactInBothEncodings)
 
 TEST(RegText, ReadableFormOnlyWhenItGivesBackTheSameBytes)
 {
-    const struct {
-        uint32_t type;
-        std::vector<uint8_t> data;
-        std::u16string text;
-    } cases[] = {
+    const struct { uint32_t type; std::vector<uint8_t> data; std::u16string text; } cases[] = {
         {kRegSz, Sz(u"a\\b\"c"), u"\"a\\\\b\\\"c\""},
         {kRegSz, {}, u"hex(1):"},
         {kRegSz, {0x41, 0x00, 0x42}, u"hex(1):41,00,42"},
@@ -127,11 +123,7 @@ TEST(RegText, ReadsEditorVariations)
 TEST(RegText, EachErrorNamesItsLine)
 {
     const std::string key = kHeader + "[HKEY_CURRENT_USER\\k]\r\n";
-    const struct {
-        std::string text;
-        size_t line;
-        const char* message;
-    } cases[] = {
+    const struct { std::string text; size_t line; const char* message; } cases[] = {
         {"", 0, "empty"},
         {"REGEDIT4\r\n", 1, "REGEDIT4"},
         {"\r\nWindows Registry Editor Version 4.00\r\n", 2, "bad header"},

@@ -119,11 +119,7 @@ TEST_F(RegistryApi, EveryTypeRoundTripsByteExactThroughTheFile)
     Bytes large(5000);
     for (size_t i = 0; i < large.size(); ++i)
         large[i] = static_cast<uint8_t>(i * 31);
-    const struct {
-        const char16_t* name;
-        DWORD type;
-        Bytes data;
-    } cases[] = {
+    const struct { const char16_t* name; DWORD type; Bytes data; } cases[] = {
         {u"sz odd", REG_SZ, {0x41, 0x00, 0x42}},
         {u"dword short", REG_DWORD, {0x78, 0x56, 0x34}},
         {u"binary", REG_BINARY, large},
@@ -274,12 +270,7 @@ TEST_F(RegistryApi, EnumerationOrderAndBufferRules)
 
     // A short name leaves name and data alone but reports the data size; a
     // short data buffer still receives the name.
-    const struct {
-        DWORD length, size;
-        LSTATUS status;
-        char16_t nameStart;
-        BYTE dataStart;
-    } cases[] = {
+    const struct { DWORD length, size; LSTATUS status; char16_t nameStart; BYTE dataStart; } cases[] = {
         {4, 32, ERROR_MORE_DATA, u'x', 0xCC},
         {8, 13, ERROR_MORE_DATA, u'z', 0xCC},
         {5, 14, ERROR_SUCCESS, u'z', 'f'},

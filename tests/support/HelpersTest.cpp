@@ -33,11 +33,7 @@ TEST(FsHelper, PathExists)
 
 TEST(FsHelper, FileVersionOfStampedLibraries)
 {
-    struct Case {
-        const char* path;
-        const char* padded;
-        const char* plain;
-    } const cases[] = {
+    struct Case { const char* path; const char* padded; const char* plain; } const cases[] = {
         {VESK_VERSIONED_SAMPLE, "07.07.00.00060", "7.7.0.60"},
         {VESK_VERSIONED_PROGRAM, "10.02.300.65535", "10.2.300.65535"},
     };

@@ -52,11 +52,7 @@ BOOL QueryVersion(DWORD size, OSVERSIONINFOEXW& info)
 
 TEST_F(SystemInfoTest, VersionFillsBothRecordSizesFromTheSettingReadAfresh)
 {
-    const struct {
-        const char* setting;
-        DWORD size;
-        const char* dotted;
-    } cases[] = {
+    const struct { const char* setting; DWORD size; const char* dotted; } cases[] = {
         {"", sizeof(OSVERSIONINFOW), "6.1.7601"},
         {"10.0.19045", sizeof(OSVERSIONINFOEXW), "10.0.19045"},
         {"5.0", sizeof(OSVERSIONINFOEXW), "5.0.0"},
