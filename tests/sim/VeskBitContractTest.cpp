@@ -9,6 +9,7 @@
 #include "drivers/VeskBit2.h"
 #include "sim/common/RidgeGenerator.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
+#include "support/LittleEndian.h"
 
 namespace {
 
@@ -30,14 +31,6 @@ std::string Pgm(uint32_t width, uint32_t height, const Pixels& pixels)
 }
 
 uint32_t Open(uint32_t& cell) { return VeskBitOpenWithPriorityEx(&cell, 0, 0, 240, 368, 1); }
-
-uint32_t Le(const Pixels& block, size_t offset, int bytes)
-{
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value |= uint32_t(block[offset + i]) << (8 * i);
-    return value;
-}
 
 // The block's pixels turned back to top row first.
 Pixels Upright(const Pixels& block)
@@ -139,11 +132,11 @@ TEST_F(VeskBitTest, PollsWaitForTheFingerThenFillTheBlock)
     ASSERT_EQ(PollUntilAnswer(cell), kVeskBitImage);
     EXPECT_GE(Clock::now() - start, 150ms);
     // A BITMAPINFOHEADER for a bottom-up 240 x 368 grey picture, its palette, the pixels.
-    EXPECT_EQ(Le(m_block, 0, 4), 40u);
-    EXPECT_EQ(Le(m_block, 4, 4), 240u);
-    EXPECT_EQ(Le(m_block, 8, 4), 368u);
-    EXPECT_EQ(Le(m_block, 14, 2), 8u);
-    EXPECT_EQ(Le(m_block, 40 + 4 * 200, 4), 0xC8C8C8u);
+    const uint8_t* block = m_block.data();
+    const std::vector<uint32_t> header = {LoadLE32(block), LoadLE32(block + 4), LoadLE32(block + 8),
+                                          LoadLE16(block + 14)};
+    EXPECT_EQ(header, (std::vector<uint32_t>{40, 240, 368, 8}));
+    EXPECT_EQ(LoadLE32(block + 40 + 4 * 200), 0xC8C8C8u);
     EXPECT_EQ(Upright(m_block), vsim::GenerateRidges(240, 368, 42, 0).GetPixels());
 
     // The next attempt waits again and shows the next touch.
@@ -152,7 +145,7 @@ TEST_F(VeskBitTest, PollsWaitForTheFingerThenFillTheBlock)
     EXPECT_EQ(Upright(m_block), vsim::GenerateRidges(240, 368, 42, 1).GetPixels());
 }
 
-TEST_F(VeskBitTest, ScriptedAnswersReplaceTheNextPollsInOrder)
+TEST_F(VeskBitTest, ScriptedAnswersReplaceTheNextCallsInOrder)
 {
     VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
     ASSERT_TRUE(VeskBitSimScript({"0x2000", "0x1000", "0", "0x8400", "7", "image:8000", "4003"}));
@@ -167,13 +160,11 @@ TEST_F(VeskBitTest, ScriptedAnswersReplaceTheNextPollsInOrder)
 
     const char* const bad[] = {"0x8000", "open:0x10000", "0"};
     EXPECT_EQ(VeskBitSimSetScript(bad, 3), 2u) << "the malformed entry's position";
-}
 
-TEST_F(VeskBitTest, EachCallTakesTheEntriesMeantForIt)
-{
+    // Each call takes the entries meant for it.
+    VeskBitSimReset();
     VeskBitSimSetFingerDelay(0);
     ASSERT_TRUE(VeskBitSimScript({"close:5", "ATTACHED:0", "open:0x0123", "image:0x1000"}));
-    uint32_t cell = 0;
     EXPECT_EQ(VeskBitDeviceAttached(), 0u);
     EXPECT_EQ(VeskBitDeviceAttached(), 1u);
     EXPECT_EQ(Open(cell), 0x0123u);
