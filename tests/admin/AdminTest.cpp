@@ -171,7 +171,10 @@ TEST_F(AdminTest, NamesTheFieldAndRuleTheLibraryRefuses)
         {"log folder missing", Record(0, 0, empty, 1, 2, Counted(pal::FromUtf8(missing))),
          "the log folder '" + missing + "' does not exist."},
         {"log folder empty", Record(0, 0, empty, 1, 2, empty), "the log folder is empty."},
-        {"level 0", Record(0, 0, empty, 1, 0, folder), "the log level is 0, not 1-4."},
+        // Any non-zero switch byte is on.
+        {"level 0, log switch 0x80", Record(0, 0, empty, 0x80, 0, folder), "the log level is 0, not 1-4."},
+        {"aux switch 7", Record(7, 0, empty, 0, 0, empty),
+         "the auxiliary mode is 0, not 1 or 2; the auxiliary folder is empty."},
         {"aux mode 3, folder missing", Record(1, 3, Counted(pal::FromUtf8(missing)), 1, 2, folder),
          "the auxiliary mode is 3, not 1 or 2; the auxiliary folder '" + missing + "' does not exist."},
         {"every broken rule", Record(1, 0, empty, 1, 5, folder),

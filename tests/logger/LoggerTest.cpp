@@ -20,23 +20,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Record {
-    uint8_t auxSwitch = 0;
-    uint32_t auxMode = 0;
-    std::u16string auxFolder;
-    uint8_t logSwitch = 1;
-    uint32_t level = 4;
-    std::u16string logFolder;
-};
-
-// The stored bytes of a record. The switches go in as stored bytes, so any
-// non-zero value can be tried.
-std::vector<uint8_t> Encode(const Record& record)
+// A record of the library's own making: logging on or off at a level, into
+// a folder, the auxiliary part off.
+std::vector<uint8_t> Encode(uint32_t level, const std::u16string& folder, bool logOn = true)
 {
-    CMyByteArray bytes = CDiagnosticsConfig::BuildRecord(
-        false, record.auxMode, record.auxFolder, false, record.level, record.logFolder);
-    bytes.ElementAt(4) = record.auxSwitch;
-    bytes.ElementAt(13 + static_cast<uint32_t>(2 * (record.auxFolder.size() + 1))) = record.logSwitch;
+    const CMyByteArray bytes = CDiagnosticsConfig::BuildRecord(false, 0, u"", logOn, level, folder);
     return std::vector<uint8_t>(bytes.GetData(), bytes.GetData() + bytes.GetSize());
 }
 
@@ -79,11 +67,9 @@ protected:
     ~LoggerTest() override { ReleaseFileLoggerFacility(); }
 
     // Stores the record (log folder defaulting to LogDir()) and starts the facility.
-    void Start(Record record)
+    void Start(uint32_t level, std::u16string folder = {})
     {
-        if (record.logFolder.empty())
-            record.logFolder = pal::FromUtf8(LogDir());
-        StoreConfiguration(Encode(record));
+        StoreConfiguration(Encode(level, folder.empty() ? pal::FromUtf8(LogDir()) : folder));
         InitFileLoggerFacility();
     }
     std::string LogDir() const { return m_machine.Path("logs"); }
@@ -98,7 +84,7 @@ protected:
 TEST_F(LoggerTest, UnusableRecordsLogNothing)
 {
     const std::u16string logs = pal::FromUtf8(LogDir());
-    auto longer = Encode({0, 0, u"", 1, 4, logs});
+    auto longer = Encode(4, logs);
     longer[0] += 1;
     const struct {
         const char* name;
@@ -107,9 +93,9 @@ TEST_F(LoggerTest, UnusableRecordsLogNothing)
     } cases[] = {
         {"no value", {}, REG_NONE},
         {"length field above size", longer, REG_BINARY},
-        {"level 5", Encode({0, 0, u"", 1, 5, logs}), REG_BINARY},
-        {"switched off", Encode({0, 0, u"", 0, 4, logs}), REG_BINARY},
-        {"a valid record as a string", Encode({0, 0, u"", 1, 4, logs}), REG_SZ},
+        {"level 5", Encode(5, logs), REG_BINARY},
+        {"switched off", Encode(4, logs, false), REG_BINARY},
+        {"a valid record as a string", Encode(4, logs), REG_SZ},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,7 +116,6 @@ std::string Hex8(unsigned value)
     return text;
 }
 
-// A valid auxiliary part (its switch any non-zero byte) leaves logging on.
 // Each level writes its own and the more severe lines, tagged, after the ids
 // and the English time; the facility announces itself at the debug level.
 // Once the facility is gone nothing is written.
@@ -144,7 +129,7 @@ TEST_F(LoggerTest, EachLevelWritesItsLinesAndTheMoreSevere)
     for (uint32_t level = 1; level <= 4; ++level) {
         SCOPED_TRACE(level);
         fs::remove(LogFile());
-        Start(Record{7, 2, pal::FromUtf8(m_machine.Root()), 1, level, {}});
+        Start(level);
         const std::vector<bool> enabled = {IsErrorEnabled(), IsWarningEnabled(), IsInfoEnabled(),
                                            IsDebugEnabled()};
         EXPECT_EQ(enabled, (std::vector<bool>{true, level >= 2, level >= 3, level == 4}));
@@ -175,7 +160,7 @@ TEST_F(LoggerTest, EachLevelWritesItsLinesAndTheMoreSevere)
 
 TEST_F(LoggerTest, TextModeBytesAndLongMessages)
 {
-    Start(Record{0, 0, u"", 1, 1, {}});
+    Start(1);
     LogError(u"a\nb");
     LogError(u"caf\u00e9 \u20ac");
     LogError(nullptr);
@@ -196,7 +181,7 @@ TEST_F(LoggerTest, TextModeBytesAndLongMessages)
 // only loses lines.
 TEST_F(LoggerTest, FolderWithTrailingBackslashOrGone)
 {
-    Start(Record{0, 0, u"", 1, 1, pal::FromUtf8(LogDir()) + u"\\"});
+    Start(1, pal::FromUtf8(LogDir()) + u"\\");
     EXPECT_EQ(pal::ToUtf8(GetInstance()->GetLogFilePath()), LogDir() + "\\logger_tests.txt");
     LogError(u"here");
     EXPECT_EQ(ReadLines(LogFile()).size(), 1u);
@@ -218,7 +203,7 @@ TEST(LoggerChild, DISABLED_ReportNames)
 
 TEST_F(LoggerTest, FileAndMutexAreNamedAfterTheProcess)
 {
-    StoreConfiguration(Encode(Record{0, 0, u"", 1, 1, pal::FromUtf8(LogDir())}));
+    StoreConfiguration(Encode(1, pal::FromUtf8(LogDir())));
     const std::string link = m_machine.Path("my.service.exe");
     fs::create_symlink(testkit::SelfPath(), link);
     const auto result = RunChild("ReportNames", link);
@@ -244,7 +229,7 @@ std::vector<fs::path> RolledFiles(const std::string& folder)
 TEST_F(LoggerTest, FullFileIsRolledOver)
 {
     testkit::WriteFile(LogFile(), std::string(CFileLogger::kRolloverSize + 10, 'o'));
-    Start(Record{0, 0, u"", 1, 1, {}});
+    Start(1);
     ASSERT_EQ(RolledFiles(LogDir()).size(), 1u);
     EXPECT_EQ(fs::file_size(LogFile()), 0u);
     fs::remove(RolledFiles(LogDir())[0]);  // its name has the time to the second
@@ -285,7 +270,7 @@ TEST(LoggerChild, DISABLED_DieHoldingTheMutex)
 
 TEST_F(LoggerTest, ConcurrentProcessesWriteWholeLinesOnly)
 {
-    StoreConfiguration(Encode(Record{0, 0, u"", 1, 1, pal::FromUtf8(LogDir())}));
+    StoreConfiguration(Encode(1, pal::FromUtf8(LogDir())));
     std::vector<std::thread> runners;
     for (int id = 0; id < kProcesses; ++id)
         runners.emplace_back([id] {
@@ -316,7 +301,7 @@ TEST_F(LoggerTest, ConcurrentProcessesWriteWholeLinesOnly)
 TEST_F(LoggerTest, WriterKilledHoldingTheMutexDoesNotStopTheNext)
 {
     ASSERT_EQ(RunChild("DieHoldingTheMutex", testkit::SelfPath()).exitCode, 128 + SIGKILL);
-    Start(Record{0, 0, u"", 1, 1, {}});
+    Start(1);
     LogError(u"after the crash");
     LogError(u"and again");
     const auto lines = ReadLines(LogFile());
