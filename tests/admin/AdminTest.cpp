@@ -73,12 +73,10 @@ CStored Stored(HKEY root, const std::u16string& key, const std::u16string& name 
     return stored;
 }
 
-class AdminTest : public ::testing::Test {
+class AdminTest : public testkit::MachineTest {
 protected:
     AdminTest() { std::filesystem::create_directories(LogDir()); }
-    std::string LogDir() const { return m_machine.Path("logs"); }
-
-    testkit::CScratchMachine m_machine;
+    std::string LogDir() const { return Path("logs"); }
 };
 
 // What vesk-admin writes is what the library reads, and what it shows is

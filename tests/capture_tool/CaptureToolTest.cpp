@@ -50,7 +50,7 @@ Names Matches(const std::string& out, const std::string& linePattern)
 Names Events(const std::string& out) { return Matches(out, R"(\d\d:\d\d:\d\d\.\d\d\d  (\S+))"); }
 Names SavedPaths(const std::string& out) { return Matches(out, "saved ([^\n]+)"); }
 
-class CaptureToolTest : public ::testing::Test {
+class CaptureToolTest : public testkit::MachineTest {
 protected:
     CaptureToolTest()
     {
@@ -58,10 +58,8 @@ protected:
         // Quick fingers keep the suite short; the default is 300 ms.
         Sim({"delay", "20"});
     }
-    std::string Images() const { return m_machine.Path("images"); }
-    std::string Logs() const { return m_machine.Path("logs"); }
-
-    testkit::CScratchMachine m_machine;
+    std::string Images() const { return Path("images"); }
+    std::string Logs() const { return Path("logs"); }
 };
 
 TEST_F(CaptureToolTest, ThreeImagesAreSavedUpright)

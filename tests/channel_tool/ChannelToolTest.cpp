@@ -105,16 +105,13 @@ Args With(Args args, std::initializer_list<std::string> more)
     return args;
 }
 
-class ChannelToolTest : public ::testing::Test {
+class ChannelToolTest : public testkit::MachineTest {
 protected:
     testkit::ProcessResult Channel(Args args, const std::string& input = std::string()) const
     {
         args.insert(args.begin(), VESK_CHANNEL_EXE);
         return testkit::RunProcess(args, {}, input);
     }
-    std::string Path(const std::string& name) const { return m_machine.Path(name); }
-
-    testkit::CScratchMachine m_machine;
 };
 
 TEST_F(ChannelToolTest, HeaderOnlyMessagesShowTheirFields)

@@ -115,6 +115,12 @@ void WriteFile(const std::string& path, const std::string& bytes)
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string MachineTest::Write(const std::string& relative, const std::string& bytes) const
+{
+    WriteFile(Path(relative), bytes);
+    return Path(relative);
+}
+
 Bytes Dword(uint32_t value)
 {
     return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "pal/registry/registry.h"
 
 namespace testkit {
@@ -26,6 +28,15 @@ public:
 
 private:
     std::string m_sRoot;
+};
+
+// A test with a scratch machine of its own.
+class MachineTest : public ::testing::Test {
+protected:
+    std::string Path(const std::string& relative) const { return m_machine.Path(relative); }
+    std::string Write(const std::string& relative, const std::string& bytes) const;  // answers the path
+
+    CScratchMachine m_machine;
 };
 
 struct ProcessResult {

@@ -24,13 +24,13 @@ namespace {
 
 constexpr DWORD kBackup = FILE_FLAG_BACKUP_SEMANTICS;
 
-class CreateFileTest : public ::testing::Test {
+class CreateFileTest : public testkit::MachineTest {
 protected:
     void SetUp() override
     {
-        mkdir(m_machine.Path("dir").c_str(), 0755);
-        testkit::WriteFile(m_machine.Path("dir/file.txt"), "hello");
-        testkit::WriteFile(m_machine.Path("dir/other.txt"), "hello");
+        mkdir(Path("dir").c_str(), 0755);
+        Write("dir/file.txt", "hello");
+        Write("dir/other.txt", "hello");
     }
 
     std::u16string PathOf(const std::string& relative) const
@@ -55,8 +55,6 @@ protected:
         EXPECT_TRUE(CloseHandle(handle));
         return size.QuadPart;
     }
-
-    testkit::CScratchMachine m_machine;
 };
 
 TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThem)
@@ -143,15 +141,7 @@ void ExpectStamp(const std::string& path, DWORD ms, DWORD ls, DWORD type)
     EXPECT_EQ(std::memcmp(fixed, expected, sizeof expected), 0) << path;
 }
 
-class VersionInfoTest : public ::testing::Test {
-protected:
-    std::string Write(const std::string& bytes)
-    {
-        testkit::WriteFile(m_machine.Path("image.so"), bytes);
-        return m_machine.Path("image.so");
-    }
-    testkit::CScratchMachine m_machine;
-};
+using VersionInfoTest = testkit::MachineTest;
 
 // Stamped files answer their version words; files without a version fail
 // with their reason.
@@ -161,7 +151,7 @@ TEST_F(VersionInfoTest, StampedFilesAnswerTheirVersionOthersTheirReason)
     ExpectStamp(VESK_VERSIONED_PROGRAM, 0x000A0002u, 0x012CFFFFu, VFT_APP);
     const std::pair<std::string, DWORD> cases[] = {
         {testkit::SelfPath(), ERROR_RESOURCE_TYPE_NOT_FOUND},
-        {Write("plain text, long enough to pass for an ELF header\n"), ERROR_BAD_FORMAT},
+        {Write("image.so", "plain text, long enough to pass for an ELF header\n"), ERROR_BAD_FORMAT},
         {m_machine.Path("missing.so"), ERROR_FILE_NOT_FOUND},
         {m_machine.Path("missing/lib.so"), ERROR_PATH_NOT_FOUND},
         {m_machine.Root(), ERROR_ACCESS_DENIED},
@@ -177,7 +167,7 @@ TEST_F(VersionInfoTest, StampedFilesAnswerTheirVersionOthersTheirReason)
 TEST_F(VersionInfoTest, DamagedCopiesFailCleanly)
 {
     const std::string whole = testkit::ReadFile(VESK_VERSIONED_SAMPLE);
-    const std::string path = Write(whole);
+    const std::string path = Write("image.so", whole);
     ASSERT_EQ(SizeOf(path).first, 92u);
     for (size_t cut = whole.size(); cut-- > 0;) {
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
@@ -201,7 +191,7 @@ TEST_F(VersionInfoTest, DamagedCopiesFailCleanly)
         const size_t base = inHeader ? 0 : table + rng() % count * 64;
         const uint64_t value = values[rng() % std::size(values)];
         std::memcpy(&bytes[base + at], &value, width);  // little-endian, as ELF here
-        const auto [size, error] = SizeOf(Write(bytes));
+        const auto [size, error] = SizeOf(Write("image.so", bytes));
         if (size == 0) {
             EXPECT_TRUE(error == ERROR_BAD_FORMAT || error == ERROR_RESOURCE_TYPE_NOT_FOUND)
                 << "field " << base + at << " = " << value << ": " << error;

@@ -166,11 +166,10 @@ void Configure(DWORD nSwitchType, const Bytes& onOff, DWORD nFolderType, const B
     RegCloseKey(key);
 }
 
-class BmpSnapshot : public ::testing::Test {
+class BmpSnapshot : public testkit::MachineTest {
 protected:
     BmpSnapshot() { fs::create_directories(m_sFolder); }
-    testkit::CScratchMachine m_machine;
-    const std::string m_sFolder = m_machine.Path("snapshots");
+    const std::string m_sFolder = Path("snapshots");
     const std::string m_sWritten = m_sFolder + "/shot.bmp";
 };
 

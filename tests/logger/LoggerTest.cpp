@@ -61,7 +61,7 @@ testkit::ProcessResult RunChild(const std::string& role, const std::string& prog
 }
 
 // The facility started from a stored record and stopped around each test.
-class LoggerTest : public ::testing::Test {
+class LoggerTest : public testkit::MachineTest {
 protected:
     LoggerTest() { fs::create_directories(LogDir()); }
     ~LoggerTest() override { ReleaseFileLoggerFacility(); }
@@ -72,10 +72,8 @@ protected:
         StoreConfiguration(Encode(level, folder.empty() ? pal::FromUtf8(LogDir()) : folder));
         InitFileLoggerFacility();
     }
-    std::string LogDir() const { return m_machine.Path("logs"); }
+    std::string LogDir() const { return Path("logs"); }
     std::string LogFile() const { return LogDir() + "/logger_tests.txt"; }
-
-    testkit::CScratchMachine m_machine;
 };
 
 // The facility follows the library's reading of the record: one row each for

@@ -105,11 +105,9 @@ LSTATUS GetDword(HKEY root, LPCWSTR path, LPCWSTR name, DWORD& number)
     return status ? status : RegQueryValueExW(key, name, nullptr, nullptr, data, &size);
 }
 
-class RegistryApi : public ::testing::Test {
+class RegistryApi : public testkit::MachineTest {
 protected:
     std::string HivePath(const char* root) const { return m_machine.RegistryDir() + "/" + root + ".reg"; }
-
-    testkit::CScratchMachine m_machine;
 };
 
 // The text form of each type is RegText's, and RegToolRoundTrip takes every

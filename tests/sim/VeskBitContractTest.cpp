@@ -44,15 +44,10 @@ Pixels Upright(const Pixels& block)
 }
 
 // A scratch machine, the simulator reset around each test.
-class VeskBitTest : public ::testing::Test {
+class VeskBitTest : public testkit::MachineTest {
 protected:
     VeskBitTest() { VeskBitSimReset(); }
     ~VeskBitTest() override { VeskBitSimReset(); }
-    std::string WriteScratch(const std::string& name, const std::string& bytes)
-    {
-        testkit::WriteFile(m_machine.Path(name), bytes);
-        return m_machine.Path(name);
-    }
     // Polls as the driver does until anything but "no image yet".
     uint16_t PollUntilAnswer(uint32_t& cell)
     {
@@ -73,7 +68,6 @@ protected:
         return ok ? Upright(m_block) : Pixels{};
     }
 
-    testkit::CScratchMachine m_machine;
     Pixels m_block = Pixels(kVeskBitBlockSize, 0);
 };
 
@@ -201,11 +195,11 @@ TEST_F(VeskBitTest, ServesImageFilesUprightAndCentred)
     Pixels exact(240 * 368);
     for (size_t i = 0; i < exact.size(); ++i)
         exact[i] = static_cast<uint8_t>(i / 240);  // the row number shows any flip
-    const std::string pgm = WriteScratch("exact.pgm", Pgm(240, 368, exact));
+    const std::string pgm = Write("exact.pgm", Pgm(240, 368, exact));
     SetSim(u"ImageFile", REG_SZ, testkit::Sz(pal::FromUtf8(pgm)));
     EXPECT_EQ(Picture(), exact);
 
-    VeskBitSimSetImageFile(WriteScratch("small.pgm", Pgm(2, 2, {10, 20, 30, 40})).c_str());
+    VeskBitSimSetImageFile(Write("small.pgm", Pgm(2, 2, {10, 20, 30, 40})).c_str());
     const Pixels centred = Picture();
     ASSERT_EQ(centred.size(), exact.size());
     EXPECT_EQ(centred[0], 255);
@@ -213,7 +207,7 @@ TEST_F(VeskBitTest, ServesImageFilesUprightAndCentred)
     EXPECT_EQ(centred[183 * 240 + 120], 20);
     EXPECT_EQ(centred[184 * 240 + 119], 30);
 
-    const std::string zero = WriteScratch("zero.pgm", "P5 2 2 0\n\1\1\1\1");
+    const std::string zero = Write("zero.pgm", "P5 2 2 0\n\1\1\1\1");
     VeskBitSimSetImageFile(zero.c_str());
     uint32_t cell = 0;
     ASSERT_EQ(Open(cell), 0u);

@@ -34,11 +34,9 @@ LSTATUS Wrapper(int which, const WString& path = kKey)
     return status;
 }
 
-class RegistryWrappers : public ::testing::Test {
+class RegistryWrappers : public testkit::MachineTest {
 protected:
     void SetUp() override { pal::SetSetting("VESK_ARCH", "x64"); }
-
-    testkit::CScratchMachine m_machine;
 };
 
 // The 64-bit wrapper sees the key itself, the 32-bit one the WOW64 copy;

@@ -126,12 +126,7 @@ HANDLE Create(const std::u16string& name, DWORD expectedError, BOOL initialOwner
 
 // Each scratch machine has its own folder of named objects, seen by children
 // through the environment.
-class SyncTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& relative) const { return m_machine.Path(relative); }
-
-    testkit::CScratchMachine m_machine;
-};
+using SyncTest = testkit::MachineTest;
 
 // The probe child answers OpenMutexW(SYNCHRONIZE), OpenMutexW(all) and CreateMutexW.
 TEST_F(SyncTest, MutexExistsWhileAnyProcessHoldsAHandle)

@@ -27,7 +27,7 @@ F FunctionCast(FARPROC address)
 }
 
 // Every setting starts at its default, whatever the environment of the run says.
-class CMachineTest : public ::testing::Test {
+class CMachineTest : public testkit::MachineTest {
 protected:
     CMachineTest()
     {
@@ -35,8 +35,6 @@ protected:
                                  "VESK_DEBUGGER", "VESK_KERNEL32_MISSING", "VESK_RDP_SESSION"})
             pal::SetSetting(name, "");
     }
-
-    testkit::CScratchMachine m_oMachine;
 };
 
 using SystemInfoTest = CMachineTest;
@@ -80,7 +78,7 @@ TEST_F(SystemInfoTest, VersionFillsBothRecordSizesFromTheSettingReadAfresh)
 
 TEST_F(SystemInfoTest, SystemDirectoryFollowsTheWin32SizeRules)
 {
-    const std::u16string expected = pal::FromUtf8(m_oMachine.SystemDir());
+    const std::u16string expected = pal::FromUtf8(m_machine.SystemDir());
     const UINT length = static_cast<UINT>(expected.size());
     std::u16string buffer(length + 1, u'#');
     EXPECT_EQ(GetSystemDirectoryW(nullptr, 0), length + 1);
@@ -243,14 +241,14 @@ void ExpectError(DWORD expected) { EXPECT_EQ(GetLastError(), expected); }
 
 TEST_F(ModulesTest, SearchesBesideTheCallerThenTheSystemFolderThenTheLoader)
 {
-    const std::string onLoaderPath = Place(m_oMachine.Path("ld"));
+    const std::string onLoaderPath = Place(m_machine.Path("ld"));
     EXPECT_EQ(LoadLibraryW(Dll().c_str()), nullptr);
     ExpectError(ERROR_MOD_NOT_FOUND);
     const testkit::ProcessResult child = testkit::RunProcess(
-        {testkit::SelfPath()}, {{kLoad, m_sStem + ".dll"}, {"LD_LIBRARY_PATH", m_oMachine.Path("ld")}});
+        {testkit::SelfPath()}, {{kLoad, m_sStem + ".dll"}, {"LD_LIBRARY_PATH", m_machine.Path("ld")}});
     EXPECT_EQ(child.out, onLoaderPath) << child.err;
 
-    const std::string inSystem = Place(m_oMachine.SystemDir());
+    const std::string inSystem = Place(m_machine.SystemDir());
     HMODULE module = LoadLibraryW(Dll().c_str());
     EXPECT_EQ(FileNameOf(module), inSystem);
     const auto version = FunctionCast<ZlibVersionFn>(GetProcAddress(module, "zlibVersion"));
@@ -267,10 +265,10 @@ TEST_F(ModulesTest, SearchesBesideTheCallerThenTheSystemFolderThenTheLoader)
     EXPECT_TRUE(FreeLibrary(module));
 
     // A name with a folder loads only from there.
-    const std::u16string path = pal::FromUtf8(m_oMachine.Path("Program Files/vendor")) + u"\\" + Dll();
+    const std::u16string path = pal::FromUtf8(m_machine.Path("Program Files/vendor")) + u"\\" + Dll();
     EXPECT_EQ(LoadLibraryW(path.c_str()), nullptr);
     ExpectError(ERROR_MOD_NOT_FOUND);
-    const std::string inFolder = Place(m_oMachine.Path("Program Files/vendor"));
+    const std::string inFolder = Place(m_machine.Path("Program Files/vendor"));
     module = LoadLibraryW(path.c_str());
     EXPECT_EQ(FileNameOf(module), inFolder);
     EXPECT_TRUE(FreeLibrary(module));
@@ -278,7 +276,7 @@ TEST_F(ModulesTest, SearchesBesideTheCallerThenTheSystemFolderThenTheLoader)
 
 TEST_F(ModulesTest, FailuresSayWhyAndStaleHandlesAreRefused)
 {
-    Place(m_oMachine.SystemDir());
+    Place(m_machine.SystemDir());
     const HMODULE module = LoadLibraryW(Dll().c_str());
     EXPECT_EQ(LoadLibraryW(Dll().c_str()), module);
     EXPECT_EQ(GetProcAddress(module, "noSuchFunction"), nullptr);
