@@ -1,4 +1,5 @@
-// pal's system family: version, folders, terminal services and debug output;
+// pal's system family: version, folders and debug output (terminal services
+// are checked with the library's IsRemoteSession in the support suite);
 // modules with the built-in kernel32; vectored exceptions and thread naming.
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -91,21 +92,6 @@ TEST_F(SystemInfoTest, SystemDirectoryFollowsTheWin32SizeRules)
     EXPECT_EQ(SHGetFolderPathW(nullptr, 0x001A /* APPDATA */, nullptr, 0, path), E_INVALIDARG);
     pal::SetSetting("VESK_SYSTEM_DIR", std::string(MAX_PATH, 'x'));
     EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, 0, path), E_FAIL) << "beyond MAX_PATH";
-}
-
-TEST_F(SystemInfoTest, ProtocolIsRemoteOnlyInARemoteSession)
-{
-    for (const char* session : {"", "/run/vesk/session.sock"}) {
-        pal::SetSetting("VESK_RDP_SESSION", session);
-        LPWSTR buffer = nullptr;
-        DWORD bytes = 0;
-        ASSERT_TRUE(WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION,
-                                                WTSClientProtocolType, &buffer, &bytes));
-        EXPECT_EQ(bytes, 2u);
-        EXPECT_EQ(*reinterpret_cast<USHORT*>(buffer),
-                  *session ? WTS_PROTOCOL_TYPE_RDP : WTS_PROTOCOL_TYPE_CONSOLE);
-        WTSFreeMemory(buffer);
-    }
 }
 
 TEST_F(SystemInfoTest, DebugOutputReachesStandardErrorOnlyWhenAsked)
