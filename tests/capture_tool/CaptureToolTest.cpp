@@ -152,7 +152,6 @@ TEST_F(CaptureToolTest, BadArgumentsAnswerThree)
     const std::string out = "--out=" + Images();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "missing command"},
-        {{"capture", out, "--verbose"}, "unknown option '--verbose' for capture."},
         {{"capture", out, "--count", "0"}, "from 1 to 1000000, not '0'."},
         {{"capture", out, "--count", "2", "--continuous"}, "exclude each other."},
         {{"capture", out, "--format", "jpg"}, "unknown format 'jpg' (bmp or pgm)."},

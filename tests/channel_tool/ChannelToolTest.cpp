@@ -258,7 +258,6 @@ TEST_F(ChannelToolTest, EachRefusalHasItsExitStatusAndReason)
         {{"open"}, 2, ""},
         {{"open", "a.bin", "b.bin"}, 2, ""},
         {{"open", "a.bin", "--image", "a.png"}, 2, ""},
-        {{"open", "--raw", "a.bin"}, 2, ""},
         {{"seal", "--cmd", "128", out}, 2, ""},
         {{"seal", "--cmd", "128", "--pid", "0", out}, 2, ""},
         {With(pid, {out}), 2, ""},

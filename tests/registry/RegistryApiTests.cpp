@@ -395,13 +395,12 @@ TEST(RegistryHive, CorruptHiveAnswersBadDbAndIsNeverRewritten)
     const std::string good = header +
         "[HKEY_CURRENT_USER\\Software\\vesk\\Shared]\r\n\"n\"=dword:00000001\r\n\r\n"
         "; end of hive\r\n";
+    // Why the text does not parse is RegText's to tell; here one file of each kind.
     const std::string cases[] = {
         good.substr(0, good.find("; end")),  // cut before the trailer
-        good.substr(0, 70),                  // cut inside a line
         "",
         header + "[HKEY_CURRENT_USER\\x\r\n; end of hive\r\n",
         header + "[HKEY_USERS\\x]\r\n; end of hive\r\n",  // another root
-        std::string("\x00\x01\xFF", 3),
     };
     for (const std::string& text : cases) {
         SCOPED_TRACE(text);
