@@ -1,3 +1,5 @@
+// The .reg text codec: byte-exact values in both encodings, the readable form
+// only where it gives the same bytes back, editor variations, and errors by line.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -16,22 +18,16 @@ const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 using testkit::Sz;
 using testkit::Utf16;
 
-auto Fields(const Value& v) { return std::tie(v.name, v.type, v.data, v.remove); }
-
-void ExpectSameDocument(const Document& expected, const Document& actual)
+Document MustParse(const std::string& text)
 {
-    ASSERT_EQ(expected.keys.size(), actual.keys.size());
-    for (size_t k = 0; k < expected.keys.size(); ++k) {
-        const Key &a = expected.keys[k], &b = actual.keys[k];
-        EXPECT_TRUE(a.path == b.path && a.remove == b.remove) << pal::ToUtf8(a.path);
-        ASSERT_EQ(a.values.size(), b.values.size());
-        for (size_t v = 0; v < a.values.size(); ++v)
-            EXPECT_TRUE(Fields(a.values[v]) == Fields(b.values[v])) << pal::ToUtf8(a.values[v].name);
-    }
+    Document document;
+    ParseError error;
+    EXPECT_TRUE(Parse(text, document, error)) << "line " << error.line << ": " << error.message;
+    return document;
 }
 
-// Every type, and the values that stress the format.
-Document SampleDocument()
+// Every type, and the values that stress the format, compared field by field.
+TEST(RegText, EveryTypeRoundTripsByteExactInBothEncodings)
 {
     std::vector<uint8_t> ramp(300);
     for (size_t i = 0; i < ramp.size(); ++i)
@@ -54,28 +50,24 @@ Document SampleDocument()
         {u"name \\ with \"quotes\"", kRegSz, Sz(u"x")},
         {u"name\r\nbreak", kRegDword, {0, 0, 0, 0}},
     };
-    return {{{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk \x00FC]x", false, values},
-             {u"HKEY_CURRENT_USER\\Empty", false, {}},
-             {u"HKEY_CURRENT_USER\\Gone", true, {}},
-             {u"HKEY_USERS\\x", false, {{u"old", kRegNone, {}, true}}}}};
-}
-
-Document MustParse(const std::string& text)
-{
-    Document document;
-    ParseError error;
-    EXPECT_TRUE(Parse(text, document, error)) << "line " << error.line << ": " << error.message;
-    return document;
-}
-
-TEST(RegText, EveryTypeRoundTripsByteExactInBothEncodings)
-{
-    const Document document = SampleDocument();
+    const Document document = {{{u"HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk \x00FC]x", false, values},
+                                {u"HKEY_CURRENT_USER\\Empty", false, {}},
+                                {u"HKEY_CURRENT_USER\\Gone", true, {}},
+                                {u"HKEY_USERS\\x", false, {{u"old", kRegNone, {}, true}}}}};
+    const auto fields = [](const Value& v) { return std::tie(v.name, v.type, v.data, v.remove); };
     for (const Encoding encoding : {Encoding::Utf8, Encoding::Utf16le}) {
         SCOPED_TRACE(encoding == Encoding::Utf8 ? "UTF-8" : "UTF-16LE");
         const std::string text = Format(document, encoding);
-        ExpectSameDocument(document, MustParse(text));
-        EXPECT_EQ(text, Format(MustParse(text), encoding));
+        const Document parsed = MustParse(text);
+        ASSERT_EQ(document.keys.size(), parsed.keys.size());
+        for (size_t k = 0; k < document.keys.size(); ++k) {
+            const Key &a = document.keys[k], &b = parsed.keys[k];
+            EXPECT_TRUE(a.path == b.path && a.remove == b.remove) << pal::ToUtf8(a.path);
+            ASSERT_EQ(a.values.size(), b.values.size());
+            for (size_t v = 0; v < a.values.size(); ++v)
+                EXPECT_TRUE(fields(a.values[v]) == fields(b.values[v])) << pal::ToUtf8(a.values[v].name);
+        }
+        EXPECT_EQ(text, Format(parsed, encoding));
     }
     // Long hex data wraps within the editor's 80 columns.
     std::istringstream lines(Format(document, Encoding::Utf8));
