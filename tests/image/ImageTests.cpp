@@ -189,40 +189,31 @@ TEST_F(BmpSnapshot, FileIsHeaderPaletteAndPixelsByteForByte)
     EXPECT_TRUE(testkit::ReadFile(m_sWritten) == expected);
 }
 
+// Only a non-zero DWORD switch and a plain string folder switch snapshots on;
+// a trailing backslash names the same file, and the file is overwritten.
 TEST_F(BmpSnapshot, OnlyANonZeroDwordAndAPlainStringFolderSwitchItOn)
 {
-    const Bytes folder = Sz(m_sFolder);
-    const std::tuple<const char*, DWORD, Bytes, DWORD, Bytes> cases[] = {
-        {"on", REG_DWORD, Dword(0x80000000u), REG_SZ, folder},  // the only one that writes
-        {"switch 0", REG_DWORD, Dword(0), REG_SZ, folder},
-        {"switch as string", REG_SZ, Sz("1"), REG_SZ, folder},
-        {"switch missing", REG_NONE, {}, REG_SZ, folder},
-        {"folder expandable", REG_DWORD, Dword(1), REG_EXPAND_SZ, folder},
-        {"folder missing", REG_DWORD, Dword(1), REG_NONE, {}},
-        {"folder empty", REG_DWORD, Dword(1), REG_SZ, Sz("")},
-        {"folder above 4096 characters", REG_DWORD, Dword(1), REG_SZ, Sz(std::string(4096, 'x'))},
+    const std::tuple<const char*, DWORD, Bytes, DWORD, std::string, bool> cases[] = {
+        {"on", REG_DWORD, Dword(0x80000000u), REG_SZ, m_sFolder, true},
+        {"on, trailing backslash", REG_DWORD, Dword(1), REG_SZ, m_sFolder + "\\", true},
+        {"switch 0", REG_DWORD, Dword(0), REG_SZ, m_sFolder, false},
+        {"switch as string", REG_SZ, Sz("1"), REG_SZ, m_sFolder, false},
+        {"switch missing", REG_NONE, {}, REG_SZ, m_sFolder, false},
+        {"folder expandable", REG_DWORD, Dword(1), REG_EXPAND_SZ, m_sFolder, false},
+        {"folder missing", REG_DWORD, Dword(1), REG_NONE, "", false},
+        {"folder empty", REG_DWORD, Dword(1), REG_SZ, "", false},
+        {"folder above 4096 characters", REG_DWORD, Dword(1), REG_SZ, std::string(4096, 'x'), false},
     };
-    for (const auto& [name, switchType, onOff, folderType, folderBytes] : cases) {
+    for (const auto& [name, switchType, onOff, folderType, folder, on] : cases) {
         SCOPED_TRACE(name);
-        fs::remove(m_sWritten);
-        Configure(switchType, onOff, folderType, folderBytes);
-        const bool on = &onOff == &std::get<2>(cases[0]);
+        testkit::WriteFile(m_sWritten, std::string(100000, 'x'));
+        Configure(switchType, onOff, folderType, Sz(folder));
         WString configured = u"stale";
         EXPECT_EQ(ReadSaveBmpSettings(configured), on);
-        EXPECT_EQ(configured, on ? pal::FromUtf8(m_sFolder) : u"");
+        EXPECT_EQ(configured, on ? pal::FromUtf8(folder) : u"");
         EXPECT_EQ(PatternImage(240, 368).SaveBmp(u"shot.bmp"), on);
-        EXPECT_EQ(fs::exists(m_sWritten), on);
-    }
-}
-
-TEST_F(BmpSnapshot, TrailingBackslashNamesTheSameFileWhichIsOverwritten)
-{
-    for (const std::string& folder : {m_sFolder, m_sFolder + "\\"}) {
-        Configure(REG_DWORD, Dword(1), REG_SZ, Sz(folder));
-        testkit::WriteFile(m_sWritten, std::string(100000, 'x'));
-        EXPECT_TRUE(PatternImage(240, 368).SaveBmp(u"shot.bmp")) << folder;
-        EXPECT_EQ(fs::file_size(m_sWritten), 89398u) << folder;
-        EXPECT_EQ(std::distance(fs::directory_iterator(m_sFolder), {}), 1) << folder;
+        EXPECT_EQ(fs::file_size(m_sWritten), on ? 89398u : 100000u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_sFolder), {}), 1);
     }
 }
 
