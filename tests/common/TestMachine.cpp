@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,58 +43,38 @@ CScratchMachine::~CScratchMachine()
     fs::remove_all(m_sRoot, ignored);
 }
 
+// The standard streams go through files, so no child blocks on a full pipe
+// and no other child holding a copy of a pipe delays the end of this one.
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env,
                          const std::string& input)
 {
-    int in[2], out[2], err[2];
-    if (pipe(in) || pipe(out) || pipe(err))
-        throw std::runtime_error("pipe failed");
+    std::string folder = (fs::temp_directory_path() / "vesk-run-XXXXXX").string();
+    if (!mkdtemp(folder.data()))
+        throw std::runtime_error("mkdtemp failed");
+    const std::string paths[3] = {folder + "/in", folder + "/out", folder + "/err"};
+    WriteFile(paths[0], input);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-            close(fd);
+        for (int fd = 0; fd < 3; ++fd)
+            dup2(open(paths[fd].c_str(), fd ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY, 0600), fd);
         for (const auto& [name, value] : env)
             setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
         execv(args[0], args.data());
         _exit(127);
     }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
-        // The child may not read its input; its exit status tells the rest.
-    }
-    close(in[1]);
-
-    ProcessResult result;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* into[2] = {&result.out, &result.err};
-    for (int open = 2; open > 0 && poll(fds, 2, -1) > 0;) {
-        for (int i = 0; i < 2; ++i) {
-            char buffer[4096];
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                into[i]->append(buffer, static_cast<size_t>(n));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
     int status = 0;
     waitpid(pid, &status, 0);
+    ProcessResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFile(paths[1]);
+    result.err = ReadFile(paths[2]);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
     return result;
 }
 
