@@ -98,22 +98,9 @@ TEST_F(CaptureToolTest, ThreeImagesAreSavedUpright)
     EXPECT_NE(log.find("ExtractionThread terminated."), std::string::npos) << log;
 }
 
-TEST_F(CaptureToolTest, NoScannerAnswersOne)
-{
-    EXPECT_EQ(Capture({"detect"}).out, "scanner: vesk bit (3)\n");
-    Sim({"detach"});
-    const auto none = Capture({"detect"});
-    EXPECT_EQ(none.exitCode, 1);
-    EXPECT_EQ(none.out, "scanner: none (0)\n");
-    const auto capture = Capture({"capture", "--count", "3", "--out", Images()});
-    EXPECT_EQ(capture.exitCode, 1);
-    // Refused at the start: no capture thread, so no FS_EVENT_CAPTURE_ENDED.
-    EXPECT_EQ(Events(capture.out), Names{"FS_EVENT_NO_SENSOR"});
-    EXPECT_EQ(capture.err, "ERROR: no scanner found.\n");
-}
-
-// The tool prints each event and counts images; which events follow which
-// answer of the scanner is the library's (Session.OwnBrandStatuses).
+// Exit 0 done, 1 no scanner, 2 time-out, 4 ended early. The tool prints each
+// event and counts images; which events follow which answer of the scanner
+// is the library's (Session.OwnBrandStatuses).
 TEST_F(CaptureToolTest, TheWayACaptureEndsDecidesTheExitStatus)
 {
     const std::string early = "ERROR: the capture ended early; 0 of 2 images saved.\n";
@@ -131,7 +118,10 @@ TEST_F(CaptureToolTest, TheWayACaptureEndsDecidesTheExitStatus)
          {"FS_EVENT_READY_VESKBIT", "FS_EVENT_CAPTURE_INTERRUPTED", "FS_EVENT_CAPTURE_ENDED"}, early},
         {{"delay", "never"}, "1", 2, {"FS_EVENT_READY_VESKBIT", "FS_EVENT_CAPTURE_ENDED"},
          "ERROR: time-out after 1 s; 0 of 2 images saved.\n"},
+        // Refused at the start: no capture thread, so no FS_EVENT_CAPTURE_ENDED.
+        {{"detach"}, "30", 1, {"FS_EVENT_NO_SENSOR"}, "ERROR: no scanner found.\n"},
     };
+    EXPECT_EQ(Capture({"detect"}).out, "scanner: vesk bit (3)\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sim.back());
         Sim(c.sim);
@@ -142,6 +132,9 @@ TEST_F(CaptureToolTest, TheWayACaptureEndsDecidesTheExitStatus)
         EXPECT_EQ(SavedPaths(result.out).size(), c.exitCode == 0 ? 2u : 0u);
         EXPECT_EQ(result.err, c.err);
     }
+    const auto none = Capture({"detect"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "scanner: none (0)\n");
 }
 
 // Refused before the library is asked anything: nothing is created.
