@@ -129,7 +129,9 @@ HANDLE Create(const std::u16string& name, DWORD expectedError, BOOL initialOwner
 using SyncTest = testkit::MachineTest;
 
 // The probe child answers OpenMutexW(SYNCHRONIZE), OpenMutexW(all) and CreateMutexW.
-TEST_F(SyncTest, MutexExistsWhileAnyProcessHoldsAHandle)
+// A named mutex exists while any process holds a handle; a dead owner
+// abandons it, and one killed while it alone held the name leaves nothing.
+TEST_F(SyncTest, MutexLivesWhileAnyProcessHoldsAHandle)
 {
     EXPECT_EQ(RunRole("probe", "Global\\life").out, "F2 F2 0");
     const HANDLE first = Create(u"Global\\life", ERROR_SUCCESS);
@@ -141,6 +143,14 @@ TEST_F(SyncTest, MutexExistsWhileAnyProcessHoldsAHandle)
     EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\life"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(RunRole("probe", "Global\\life").out, "F2 F2 0");
+
+    const HANDLE mutex = Create(u"Global\\dead", ERROR_SUCCESS);
+    EXPECT_EQ(RunRole("die-holding", "Global\\dead").exitCode, 128 + SIGKILL);
+    EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_ABANDONED);
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    CloseHandle(mutex);
+    EXPECT_EQ(RunRole("die-holding", "Global\\dead").exitCode, 128 + SIGKILL);
+    EXPECT_EQ(RunRole("probe", "Global\\dead").out, "F2 F2 0");
 }
 
 TEST_F(SyncTest, DeniedMutexOpensForSynchronizeOnly)
@@ -176,39 +186,23 @@ TEST_F(SyncTest, OwnerRecursesAndOthersWaitUntilTheLastRelease)
     CloseHandle(mutex);
 }
 
-TEST_F(SyncTest, DeadOwnersAbandonTheMutex)
-{
-    const HANDLE mutex = Create(u"Global\\dead", ERROR_SUCCESS);
-    EXPECT_EQ(RunRole("die-holding", "Global\\dead").exitCode, 128 + SIGKILL);
-    EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_ABANDONED);
-    EXPECT_TRUE(ReleaseMutex(mutex));
-    CloseHandle(mutex);
-    // Killed while it alone held the name: nothing of it remains.
-    EXPECT_EQ(RunRole("die-holding", "Global\\dead").exitCode, 128 + SIGKILL);
-    EXPECT_EQ(RunRole("probe", "Global\\dead").out, "F2 F2 0");
-}
-
-// Two processes at once: the counter loses no update, appends never interleave.
-TEST_F(SyncTest, TwoProcessesNeverLoseAnUpdate)
+// Two processes, two threads each, all at once: the counter under the mutex
+// loses no update, and appends never interleave.
+TEST_F(SyncTest, TwoProcessesLoseNothing)
 {
     constexpr int kRounds = 2000;
-    const std::string counter = Path("counter");
-    testkit::WriteFile(counter, std::string(sizeof(long), '\0'));
-    auto mine = std::async(std::launch::async, CountUnderMutex, "Global\\counter", counter, kRounds);
-    EXPECT_EQ(RunRole("count", "Global\\counter", counter, kRounds).exitCode, 0);
-    EXPECT_TRUE(mine.get());
+    const std::string counter = Write("counter", std::string(sizeof(long), '\0')), log = Path("log.txt");
+    auto count = std::async(std::launch::async, CountUnderMutex, "Global\\counter", counter, kRounds);
+    auto append = std::async(std::launch::async, AppendRecords, log, "parent", kRounds);
+    auto child = std::async(std::launch::async,
+                            [&] { return RunRole("count", "Global\\counter", counter, kRounds); });
+    EXPECT_EQ(RunRole("append", "child", log, kRounds).exitCode, 0);
+    EXPECT_EQ(child.get().exitCode, 0);
+    EXPECT_TRUE(count.get());
+    EXPECT_TRUE(append.get());
     long value = 0;
     std::memcpy(&value, testkit::ReadFile(counter).data(), sizeof value);
     EXPECT_EQ(value, 2 * kRounds);
-}
-
-TEST_F(SyncTest, AppendsOfTwoProcessesNeverInterleave)
-{
-    constexpr int kRounds = 3000;
-    const std::string log = Path("log.txt");
-    auto mine = std::async(std::launch::async, AppendRecords, log, "parent", kRounds);
-    EXPECT_EQ(RunRole("append", "child", log, kRounds).exitCode, 0);
-    EXPECT_TRUE(mine.get());
     std::map<std::string, int> next;
     std::istringstream lines(testkit::ReadFile(log));
     for (std::string line; std::getline(lines, line);) {
@@ -224,8 +218,8 @@ TEST_F(SyncTest, AppendsOfTwoProcessesNeverInterleave)
 
 TEST_F(SyncTest, MoveOntoAnExistingNameFails)
 {
-    testkit::WriteFile(Path("file.txt"), "hello");
-    testkit::WriteFile(Path("other.txt"), "other");
+    Write("file.txt", "hello");
+    Write("other.txt", "other");
     const auto move = [this](const char* from, const char* to) {
         SetLastError(0xDEAD);
         return MoveFileW(Wide(Path(from)).c_str(), Wide(Path(to)).c_str());
