@@ -68,7 +68,7 @@ CVCData ImageMessage(const CMyByteArray& pixels, uint32_t nWidth, uint32_t nHeig
     return message;
 }
 
-TEST(CVCData, OnlyCompleteMessagesSerialize)
+TEST(CVCData, OnlyCompleteMessagesSerializeHeaderOnlyOnesAsTheirHeader)
 {
     CMyByteArray envelope = Bytes(5);
     CVCData empty;
@@ -88,15 +88,13 @@ TEST(CVCData, OnlyCompleteMessagesSerialize)
     // A single pixel's zlib stream is longer than twice its input.
     ASSERT_TRUE(image.SetImage(Bytes(1), 1, 1));
     EXPECT_FALSE(image.Serialize(envelope));
-}
 
-TEST(CVCData, HeaderOnlyMessageWireForm)
-{
+    // A header-only message is its header alone, in wire order.
     CVCData message;
     message.SetCmd(VC_CMD_GET_IMAGE);
     message.SetReserved(0xA5A5A5A5u);
     message.SetCallingProcessID(0x01020304);
-    CMyByteArray envelope, plain;
+    CMyByteArray plain;
     ASSERT_TRUE(message.Serialize(envelope));
     EXPECT_EQ(envelope.GetSize(), 64u);
     ASSERT_TRUE(C3DESEncode::Deserialize(envelope, plain));

@@ -219,7 +219,7 @@ TEST_F(RegistryApi, MissingKeysAndValuesAndPathRules)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key, u"v"));
 }
 
-TEST_F(RegistryApi, StaleHandlesAndMissingRightsAreRefused)
+TEST_F(RegistryApi, StaleHandlesMissingRightsAndDeletedKeysAreRefused)
 {
     HKEY key = Create(HKEY_CURRENT_USER, u"Software\\acl");
     Set(key, u"v", REG_BINARY, {1});
@@ -236,6 +236,22 @@ TEST_F(RegistryApi, StaleHandlesAndMissingRightsAreRefused)
     ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, u"Software\\acl", KEY_READ, key));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExW(key, u"v", 0, REG_BINARY, nullptr, 0));
     EXPECT_EQ((Bytes{1}), Get(key, u"v"));
+
+    // A key is deleted only without subkeys; a handle still open then names a deleted key.
+    HKEY parent = Create(HKEY_CURRENT_USER, u"Software\\tree");
+    HKEY leaf = Create(parent, u"branch\\leaf");
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(parent, u"branch"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyW(parent, u"nothing"));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(HKEY_CURRENT_USER, u""));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(parent, u"BRANCH\\Leaf"));
+    const BYTE one = 1;
+    HKEY child = nullptr;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(leaf, u"v", 0, REG_BINARY, &one, 1));
+    EXPECT_EQ(ERROR_KEY_DELETED, CreateEx(leaf, u"x", KEY_ALL_ACCESS, child));
+
+    ASSERT_EQ(ERROR_SUCCESS, Open(parent, u"branch", KEY_ALL_ACCESS, child));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(child, u""));
+    EXPECT_EQ(Names{}, List(parent, true));
 }
 
 TEST_F(RegistryApi, EnumerationOrderAndBufferRules)
@@ -288,26 +304,6 @@ TEST_F(RegistryApi, EnumerationOrderAndBufferRules)
     }
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, EnumValue(key, 1, name, length));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, EnumValue(key, 0, name, length, data, nullptr));
-}
-
-TEST_F(RegistryApi, DeleteKeyOnlyWithoutSubkeys)
-{
-    HKEY parent = Create(HKEY_CURRENT_USER, u"Software\\tree");
-    HKEY leaf = Create(parent, u"branch\\leaf");
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(parent, u"branch"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyW(parent, u"nothing"));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyW(HKEY_CURRENT_USER, u""));
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(parent, u"BRANCH\\Leaf"));
-
-    // A handle still open names a deleted key.
-    const BYTE one = 1;
-    HKEY child = nullptr;
-    EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExW(leaf, u"v", 0, REG_BINARY, &one, 1));
-    EXPECT_EQ(ERROR_KEY_DELETED, CreateEx(leaf, u"x", KEY_ALL_ACCESS, child));
-
-    ASSERT_EQ(ERROR_SUCCESS, Open(parent, u"branch", KEY_ALL_ACCESS, child));
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(child, u""));
-    EXPECT_EQ(Names{}, List(parent, true));
 }
 
 // Windows 2000 knows no views and refuses the flags.
