@@ -20,40 +20,34 @@ namespace {
 WString Wide(const std::string& text) { return pal::FromUtf8(text); }
 std::string Utf8(const WString& text) { return pal::ToUtf8(text); }
 
-TEST(FsHelper, PathExists)
+using FsHelper = testkit::MachineTest;
+
+TEST_F(FsHelper, PathExists)
 {
-    testkit::CScratchMachine machine;
-    testkit::WriteFile(machine.Path("file.txt"), "x");
-    EXPECT_TRUE(CFsHelper::PathExists(Wide(machine.Path("file.txt"))));
-    EXPECT_TRUE(CFsHelper::PathExists(Wide(machine.Root())));
-    EXPECT_TRUE(CFsHelper::PathExists(Wide(machine.Root() + "\\system32")));
-    EXPECT_FALSE(CFsHelper::PathExists(Wide(machine.Path("missing"))));
+    EXPECT_TRUE(CFsHelper::PathExists(Wide(Write("file.txt", "x"))));
+    EXPECT_TRUE(CFsHelper::PathExists(Wide(m_machine.Root())));
+    EXPECT_TRUE(CFsHelper::PathExists(Wide(m_machine.Root() + "\\system32")));
+    EXPECT_FALSE(CFsHelper::PathExists(Wide(Path("missing"))));
     EXPECT_FALSE(CFsHelper::PathExists(W("")));
 }
 
-TEST(FsHelper, FileVersionOfStampedLibraries)
+// Stamped libraries answer their version padded or plain; a file without one
+// answers nothing and logs a warning.
+TEST_F(FsHelper, FileVersions)
 {
     struct Case { const char* path; const char* padded; const char* plain; } const cases[] = {
         {VESK_VERSIONED_SAMPLE, "07.07.00.00060", "7.7.0.60"},
         {VESK_VERSIONED_PROGRAM, "10.02.300.65535", "10.2.300.65535"},
     };
+    WString version;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        WString version;
-        ASSERT_TRUE(CFsHelper::GetFileVersion(Wide(c.path), version, true));
+        ASSERT_TRUE(CFsHelper::GetFileVersion(Wide(c.path), version, true)) << c.path;
         EXPECT_EQ(pal::ToUtf8(version), c.padded);
-        ASSERT_TRUE(CFsHelper::GetFileVersion(Wide(c.path), version, false));
+        ASSERT_TRUE(CFsHelper::GetFileVersion(Wide(c.path), version, false)) << c.path;
         EXPECT_EQ(pal::ToUtf8(version), c.plain);
     }
-}
-
-TEST(FsHelper, FileWithoutVersionLogsAWarning)
-{
-    testkit::CScratchMachine machine;
-    testkit::WriteFile(machine.Path("plain.txt"), "no version here");
     const logcapture::CCapture log(2);
-    WString version = W("stale");
-    EXPECT_FALSE(CFsHelper::GetFileVersion(Wide(machine.Path("plain.txt")), version, true));
+    EXPECT_FALSE(CFsHelper::GetFileVersion(Wide(Write("plain.txt", "no version here")), version, true));
     EXPECT_TRUE(version.empty());
     EXPECT_FALSE(CFsHelper::GetFileVersion(W(""), version, true));
     const std::regex warning(
@@ -70,12 +64,7 @@ TEST(WinOSChild, DISABLED_Print)
 
 TEST(WinOS, SystemKinds)
 {
-    struct Case {
-        const char* arch;
-        const char* version;
-        const char* missing;
-        const char* answers;
-    } const cases[] = {
+    struct Case { const char *arch, *version, *missing, *answers; } const cases[] = {
         {"x86", "6.1", "", "answers:00"},
         {"x64", "6.1", "", "answers:11"},
         {"x64", "5.2", "", "answers:11"},
