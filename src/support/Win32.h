@@ -15,6 +15,10 @@
 #include <psapi.h>
 #include <shlobj.h>
 #include <wtsapi32.h>
+#ifndef _stdcall
+#define _stdcall __stdcall  // the spelling cchannel.h uses
+#endif
+#include <cchannel.h>
 #define W(s) L##s
 // The Windows loader calls DllMain itself; nothing to do here.
 class CModuleAttachment {
