@@ -1,11 +1,12 @@
 // The library's process-wide objects, in construction order, and its entry
 // notification. They share this file so that the order is the order of
-// definition: the drivers, the lookup order, then the attachment, whose
-// attach runs after all of them are made and whose detach runs before any of
-// them is destroyed.
+// definition: the channel add-in, the drivers, the lookup order, then the
+// attachment, whose attach runs after all of them are made and whose detach
+// runs before any of them is destroyed.
 #include <vector>
 
 #include "api/AddinRegistration.h"
+#include "channel/CVCClient.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "support/CFileLogger.h"
@@ -13,11 +14,13 @@
 
 namespace {
 
+CVCClient g_vcClient;
 CVeskBitDevice g_veskBitDevice(0, 1);
 std::vector<WString> g_sensorLookupOrder;
 
 }  // namespace
 
+CVCClient& TheVCClient() { return g_vcClient; }
 CVeskBitDevice* GetVeskBitSensor() { return &g_veskBitDevice; }
 // The AuthenTec service and UPEK families are not part of this build yet.
 CSensor* GetAuthentec9Sensor() { return nullptr; }

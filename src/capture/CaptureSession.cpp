@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "capture/ExtractionThreadData.h"
-#include "capture/RemoteCapture.h"
+#include "channel/CVCServer.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "image/CRawImg.h"
@@ -163,8 +163,11 @@ CSensor* ChooseDriver(uint8_t nType, uint32_t nPriority, uint32_t nOwnBrandOptio
 void RemoteAttempt(ExtractionThreadData& data)
 {
     data.Deliver(FS_EVENT_REMOTE_CAPTURE);
+    // Opens the channel and drains what an earlier cycle left; its
+    // destruction at the end of the attempt tells the client to release.
+    CVCServer server(false);
     FingerscannerImage image{nullptr, new uint8_t[kRemotePixelBufferSize], 240, 368};
-    const uint32_t nResult = GetImageFromRemoteSensor(data, image);
+    const uint32_t nResult = server.GetImageFromRDPSensor(&data, &image);
     if (nResult == 0) {
         data.Deliver(FS_EVENT_IMAGE, reinterpret_cast<uintptr_t>(&image));
         if (data.singleCapture)
@@ -301,7 +304,8 @@ uint32_t StopDataAquisition()
             pSensor->CloseSensor();
         } else {
             LogDebugText(W("StopDataAquisition: Session is a real Terminal Service Session pSensor is NULL killing thread"));
-            ReleaseRemoteCapture();
+            CVCServer server(true);
+            server.ReleaseRDPSensor();
         }
         pData->running.store(0);
         return 1;
