@@ -28,9 +28,9 @@ std::vector<uint8_t> Encode(uint32_t level, const std::u16string& folder, bool l
     return std::vector<uint8_t>(bytes.GetData(), bytes.GetData() + bytes.GetSize());
 }
 
-void StoreConfiguration(const std::vector<uint8_t>& bytes, DWORD type = REG_BINARY)
+void StoreConfiguration(const std::vector<uint8_t>& bytes)
 {
-    testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Diagnostics", u"Configuration", type, bytes);
+    testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Diagnostics", u"Configuration", REG_BINARY, bytes);
 }
 
 // Split at CR LF; an unterminated tail shows as its own line.
@@ -84,20 +84,16 @@ TEST_F(LoggerTest, UnusableRecordsLogNothing)
     const std::u16string logs = pal::FromUtf8(LogDir());
     auto longer = Encode(4, logs);
     longer[0] += 1;
-    const struct {
-        const char* name;
-        std::vector<uint8_t> bytes;
-        DWORD type;  // REG_NONE: nothing stored
-    } cases[] = {
-        {"no value", {}, REG_NONE},
-        {"length field above size", longer, REG_BINARY},
-        {"level 5", Encode(5, logs), REG_BINARY},
-        {"switched off", Encode(4, logs, false), REG_BINARY},
+    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+        {"no value", {}},  // nothing stored
+        {"length field above size", longer},
+        {"level 5", Encode(5, logs)},
+        {"switched off", Encode(4, logs, false)},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.type != REG_NONE)
-            StoreConfiguration(c.bytes, c.type);
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        if (!bytes.empty())
+            StoreConfiguration(bytes);
         InitFileLoggerFacility();
         EXPECT_FALSE(AnyLevelEnabled());
         LogError(u"must not be written");
