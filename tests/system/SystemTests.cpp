@@ -108,27 +108,22 @@ TEST_F(SystemInfoTest, DebugOutputReachesStandardErrorOnlyWhenAsked)
 typedef void(WINAPI* GetNativeSystemInfoFn)(LPSYSTEM_INFO);
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
 
-class Kernel32Test : public CMachineTest {
-protected:
-    template <class F>
-    F Bind(const char* name) const
-    {
-        return FunctionCast<F>(GetProcAddress(m_hModule, name));
-    }
+using Kernel32Test = CMachineTest;
 
-    const HMODULE m_hModule = LoadLibraryW(u"kernel32.dll");
-};
-
+// One built-in module, never unloaded, that follows the architecture setting
+// and loses the functions listed as missing.
 TEST_F(Kernel32Test, IsOneBuiltInModuleThatFollowsTheArchitecture)
 {
-    ASSERT_NE(m_hModule, nullptr);
+    const HMODULE module = LoadLibraryW(u"kernel32.dll");
+    ASSERT_NE(module, nullptr);
     for (const char16_t* name : {u"KERNEL32.DLL", u"Kernel32"})
-        EXPECT_EQ(LoadLibraryW(name), m_hModule);
+        EXPECT_EQ(LoadLibraryW(name), module);
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(FreeLibrary(m_hModule)) << "never unloaded";
+        EXPECT_TRUE(FreeLibrary(module)) << "never unloaded";
 
-    const auto systemInfo = Bind<GetNativeSystemInfoFn>("GetNativeSystemInfo");
-    const auto isWow64 = Bind<IsWow64ProcessFn>("IsWow64Process");
+    const auto bind = [module](const char* name) { return GetProcAddress(module, name); };
+    const auto systemInfo = FunctionCast<GetNativeSystemInfoFn>(bind("GetNativeSystemInfo"));
+    const auto isWow64 = FunctionCast<IsWow64ProcessFn>(bind("IsWow64Process"));
     ASSERT_TRUE(systemInfo && isWow64);
     const std::tuple<const char*, WORD, BOOL> cases[] = {
         {"", PROCESSOR_ARCHITECTURE_AMD64, TRUE},     {"x64", PROCESSOR_ARCHITECTURE_AMD64, TRUE},
@@ -144,19 +139,16 @@ TEST_F(Kernel32Test, IsOneBuiltInModuleThatFollowsTheArchitecture)
         EXPECT_TRUE(isWow64(GetCurrentProcess(), &answer));
         EXPECT_EQ(answer, wow64) << arch;
     }
-}
 
-TEST_F(Kernel32Test, ListedFunctionsGoMissing)
-{
     pal::SetSetting("VESK_KERNEL32_MISSING", "IsWow64Process, AddVectoredExceptionHandler");
     for (const char* name :
          {"IsWow64Process", "AddVectoredExceptionHandler", "isWow64Process", "GetVersionExW"}) {
         SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(GetProcAddress(m_hModule, name), nullptr) << name;
+        EXPECT_EQ(bind(name), nullptr) << name;
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND)) << name;
     }
-    EXPECT_NE(GetProcAddress(m_hModule, "GetNativeSystemInfo"), nullptr);
-    EXPECT_NE(GetProcAddress(m_hModule, "RemoveVectoredExceptionHandler"), nullptr);
+    EXPECT_NE(bind("GetNativeSystemInfo"), nullptr);
+    EXPECT_NE(bind("RemoveVectoredExceptionHandler"), nullptr);
 }
 
 typedef const char* (*ZlibVersionFn)();
