@@ -66,7 +66,7 @@ TEST(RawImg, SetImageNeedsWidthTimesHeightBytesAndKeepsThemAll)
     }
 }
 
-TEST(RawImg, FitToFrameCentresColumnsAndPadsOrKeepsTopRows)
+TEST(RawImg, FitToFrameCentresColumnsAndPadsOrKeepsTopRowsOrLeavesTheImage)
 {
     // {width, height, column shift, row shift}: target (r, c) is source (r + rows, c + columns).
     const int cases[][4] = {{256, 360, 8, -4}, {192, 400, -24, 0}, {237, 368, -1, 0},
@@ -88,15 +88,12 @@ TEST(RawImg, FitToFrameCentresColumnsAndPadsOrKeepsTopRows)
                     << "row " << r << " column " << c;
             }
     }
-}
 
-TEST(RawImg, FitToFrameLeavesWhatItCannotFrame)
-{
-    // The last three exceed the working size at the result, the widened
-    // intermediate, and the image itself.
-    const uint32_t cases[][4] = {{240, 368, 0, 368}, {240, 368, 240, 0}, {1000, 400, 1001, 400},
-                                 {800, 500, 1000, 400}, {1001, 400, 240, 368}};
-    for (const auto& [width, height, newWidth, newHeight] : cases) {
+    // What it cannot frame it leaves alone: an empty frame, or one whose result,
+    // widened intermediate or image exceeds the working size.
+    const uint32_t unframed[][4] = {{240, 368, 0, 368}, {240, 368, 240, 0}, {1000, 400, 1001, 400},
+                                    {800, 500, 1000, 400}, {1001, 400, 240, 368}};
+    for (const auto& [width, height, newWidth, newHeight] : unframed) {
         CRawImg image = PatternImage(width, height);
         const std::vector<uint8_t> before = Pixels(image);
         image.FitToFrame(newWidth, newHeight);
