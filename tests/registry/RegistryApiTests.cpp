@@ -346,12 +346,9 @@ TEST(RegistryView, SoftwareIsSplitOnlyOnSixtyFourBitSystems)
         ASSERT_EQ(ERROR_SUCCESS, CreateEx(root, path, KEY_ALL_ACCESS | k32, key));
         EXPECT_EQ(ERROR_SUCCESS, Open(root, path, KEY_READ | k64)) << pal::ToUtf8(path);
     }
-}
 
-// Each call names its view: a handle opened in the 64-bit view does not carry
-// it to the keys below, as on Windows.
-TEST_F(RegistryApi, RelativeCallsRedirectByTheirOwnFlags)
-{
+    // Each call names its view: a handle opened in the 64-bit view does not
+    // carry it to the keys below, as on Windows.
     HKEY software = nullptr, key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
               CreateEx(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Native", KEY_ALL_ACCESS | k64, key));
