@@ -7,12 +7,21 @@
 #include <unordered_map>
 
 #include "pal/base/handles.h"
+#include "pal/base/lasterror.h"
 #include "pal/base/lasting.h"
 #include "pal/base/settings.h"
 
 namespace {
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+// The SetLastError functions of the modules that loaded this one (see
+// lasterror.h). Constant-initialised words, as the lasting table's below.
+constexpr int kAdopterCapacity = 8;
+std::atomic<PFN_VESK_SET_LAST_ERROR> g_adopters[kAdopterCapacity];
+// Set while this thread passes a code on, so that two modules that adopted
+// each other do not pass it back and forth.
+thread_local bool t_bForwarding = false;
 
 // Handle values mimic the kernel's: multiples of 4, never reused within a
 // process, far below the predefined registry roots.
@@ -59,7 +68,42 @@ SettingOverrides& Overrides() { return pal::CLasting<SettingOverrides>::Get(); }
 }  // namespace
 
 DWORD WINAPI GetLastError() { return t_lastError; }
-void WINAPI SetLastError(DWORD code) { t_lastError = code; }
+void WINAPI SetLastError(DWORD code)
+{
+    t_lastError = code;
+    if (t_bForwarding)
+        return;
+    t_bForwarding = true;
+    for (const std::atomic<PFN_VESK_SET_LAST_ERROR>& slot : g_adopters) {
+        if (const PFN_VESK_SET_LAST_ERROR pfnSet = slot.load(std::memory_order_acquire))
+            pfnSet(code);
+    }
+    t_bForwarding = false;
+}
+
+extern "C" void VeskPalAdoptLastError(PFN_VESK_SET_LAST_ERROR pfnSetLastError, BOOL bAdopt)
+{
+    if (!pfnSetLastError || pfnSetLastError == &SetLastError)
+        return;
+    if (!bAdopt) {
+        for (std::atomic<PFN_VESK_SET_LAST_ERROR>& slot : g_adopters) {
+            PFN_VESK_SET_LAST_ERROR expected = pfnSetLastError;
+            slot.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
+        }
+        return;
+    }
+    for (const std::atomic<PFN_VESK_SET_LAST_ERROR>& slot : g_adopters) {
+        if (slot.load(std::memory_order_acquire) == pfnSetLastError)
+            return;
+    }
+    // Past the capacity a loader goes without: its GetLastError then misses
+    // this library's codes, as before the hook existed.
+    for (std::atomic<PFN_VESK_SET_LAST_ERROR>& slot : g_adopters) {
+        PFN_VESK_SET_LAST_ERROR expected = nullptr;
+        if (slot.compare_exchange_strong(expected, pfnSetLastError, std::memory_order_acq_rel))
+            return;
+    }
+}
 
 namespace pal {
 

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
+#include "pal/base/lasting.h"
 #include "pal/modules/kernel32.h"
 #include "pal/modules/libraryname.h"
 #include "pal/modules/loadedobjects.h"
@@ -70,6 +73,61 @@ void* Symbol(HMODULE module, const char* name)
     return symbol;
 }
 
+// The loaded libraries that pass their last-error codes on to this module
+// (lasterror.h). Released when this module is unloaded: each library still
+// loaded then lets go of this module's SetLastError before it is unmapped.
+struct SLastErrorSharing {
+    typedef void (*AdoptFn)(PFN_VESK_SET_LAST_ERROR, BOOL);
+    std::mutex lock;
+    std::map<HMODULE, AdoptFn> libraries;
+
+    SLastErrorSharing() = default;
+    SLastErrorSharing(const SLastErrorSharing&) = delete;
+    SLastErrorSharing& operator=(const SLastErrorSharing&) = delete;
+    ~SLastErrorSharing()
+    {
+        for (const auto& library : libraries)
+            library.second(&SetLastError, FALSE);
+    }
+};
+
+SLastErrorSharing& LastErrorSharing() { return pal::CLasting<SLastErrorSharing>::Get(); }
+
+// Counts one more load and, when the library has the hook in itself (not in
+// a library it depends on), hands it this module's SetLastError. One lock
+// over both, so that a FreeLibrary on another thread cannot take the hook
+// back between the two.
+HMODULE AddLoadedLibrary(void* library)
+{
+    SLastErrorSharing& sharing = LastErrorSharing();
+    std::lock_guard<std::mutex> guard(sharing.lock);
+    const HMODULE module = pal::CModuleTable::Instance().Add(library);
+    void* const hook = module ? dlsym(library, VESK_PAL_ADOPT_LAST_ERROR) : nullptr;
+    if (hook && pal::ObjectBaseOf(hook) == module) {
+        const auto adopt = reinterpret_cast<SLastErrorSharing::AdoptFn>(hook);
+        adopt(&SetLastError, TRUE);
+        sharing.libraries[module] = adopt;
+    }
+    return module;
+}
+
+// Counts one load less; when that was this module's last reference, takes
+// the hook back while the library is still mapped. Answers the handle to
+// close, or null for a module this one never loaded.
+void* ReleaseLoadedLibrary(HMODULE module)
+{
+    SLastErrorSharing& sharing = LastErrorSharing();
+    std::lock_guard<std::mutex> guard(sharing.lock);
+    pal::CModuleTable& table = pal::CModuleTable::Instance();
+    void* const library = table.Release(module);
+    const auto it = sharing.libraries.find(module);
+    if (library && it != sharing.libraries.end() && !table.Find(module)) {
+        it->second(&SetLastError, FALSE);
+        sharing.libraries.erase(it);
+    }
+    return library;
+}
+
 }  // namespace
 
 namespace pal {
@@ -99,7 +157,7 @@ __attribute__((noinline)) HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    const HMODULE module = pal::CModuleTable::Instance().Add(library);
+    const HMODULE module = AddLoadedLibrary(library);
     if (!module) {
         dlclose(library);
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -131,7 +189,7 @@ BOOL WINAPI FreeLibrary(HMODULE module)
 {
     if (module == pal::Kernel32Module())
         return TRUE;
-    void* const library = pal::CModuleTable::Instance().Release(module);
+    void* const library = ReleaseLoadedLibrary(module);
     if (!library) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
