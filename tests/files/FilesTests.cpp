@@ -57,7 +57,7 @@ protected:
     }
 };
 
-TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThem)
+TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThemWithTheRightsAsked)
 {
     const struct { const char* path; DWORD access, creation, flags, error; LONGLONG size; } cases[] = {
         // Folders: only with backup semantics, never for creation.
@@ -89,10 +89,8 @@ TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThem)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(GetFileAttributesW(PathOf("none/x").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-}
 
-TEST_F(CreateFileTest, HandlesGrantWhatWasAskedAndFailOnceClosed)
-{
+    // Handles grant what was asked and fail once closed; attributes follow the file.
     const std::u16string file = PathOf("dir/file.txt");
     const HANDLE reader = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
