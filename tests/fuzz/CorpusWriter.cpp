@@ -87,29 +87,19 @@ void WriteConfigRecords(const fs::path& folder)
 
 void WriteRegTexts(const fs::path& folder)
 {
-    regtext::Document document;
-    regtext::Key key;
-    key.path = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics";
-    auto add = [&key](std::u16string name, uint32_t nType, std::vector<uint8_t> data) {
-        regtext::Value value;
-        value.name = std::move(name);
-        value.type = nType;
-        value.data = std::move(data);
-        key.values.push_back(std::move(value));
-    };
-    add(u"", regtext::kRegSz, {'o', 0, 'n', 0, 0, 0});
-    add(u"Level", regtext::kRegDword, {4, 0, 0, 0});
-    add(u"Big", regtext::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8});
-    add(u"Configuration", regtext::kRegBinary, std::vector<uint8_t>(40, 0xA5));
-    add(u"Order", regtext::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
-    add(u"Path", regtext::kRegExpandSz, {'%', 0, 'X', 0, '%', 0, 0, 0});
-    document.keys.push_back(key);
-    regtext::Key removed;
-    removed.path = u"HKEY_CURRENT_USER\\Software\\old";
-    removed.remove = true;
-    document.keys.push_back(removed);
-    Write(folder / "utf8.reg", regtext::Format(document, regtext::Encoding::Utf8));
-    Write(folder / "utf16.reg", regtext::Format(document, regtext::Encoding::Utf16le));
+    using namespace regtext;
+    const Document document = {{
+        {u"HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics", false,
+         {{u"", kRegSz, {'o', 0, 'n', 0, 0, 0}},
+          {u"Level", kRegDword, {4, 0, 0, 0}},
+          {u"Big", kRegQword, {1, 2, 3, 4, 5, 6, 7, 8}},
+          {u"Configuration", kRegBinary, std::vector<uint8_t>(40, 0xA5)},
+          {u"Order", kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+          {u"Path", kRegExpandSz, {'%', 0, 'X', 0, '%', 0, 0, 0}}}},
+        {u"HKEY_CURRENT_USER\\Software\\old", true, {}},
+    }};
+    Write(folder / "utf8.reg", Format(document, Encoding::Utf8));
+    Write(folder / "utf16.reg", Format(document, Encoding::Utf16le));
 }
 
 void WritePictures(const fs::path& folder)
