@@ -1,0 +1,98 @@
+// Helpers of the transport tests: the session's WtsApi32 loaded as the
+// library loads it, a scripted client on a socket, vesk-rdp-client as a
+// child process, and blocks of known bytes.
+#pragma once
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "pal/windows.h"
+#include "sim/rdp/CFileDescriptor.h"
+#include "sim/rdp/RdpWire.h"
+
+namespace rdptest {
+
+using Bytes = std::vector<uint8_t>;
+
+// n bytes that differ with the seed and along the block.
+Bytes Pattern(size_t nCount, uint8_t nSeed);
+
+// An environment variable for the life of the object.
+class CEnvironment {
+public:
+    CEnvironment(const char* pszName, const std::string& sValue);
+    ~CEnvironment();
+    CEnvironment(const CEnvironment&) = delete;
+    CEnvironment& operator=(const CEnvironment&) = delete;
+
+private:
+    const char* m_pszName;
+};
+
+// WtsApi32.dll through LoadLibraryW and GetProcAddress, as the library
+// reaches it; every failure is read with this module's GetLastError.
+struct CWtsApi {
+    CWtsApi();
+    ~CWtsApi();
+    CWtsApi(const CWtsApi&) = delete;
+    CWtsApi& operator=(const CWtsApi&) = delete;
+
+    HMODULE hModule = nullptr;
+    decltype(&WTSVirtualChannelOpen) Open = nullptr;
+    decltype(&WTSVirtualChannelClose) Close = nullptr;
+    decltype(&WTSVirtualChannelRead) Read = nullptr;
+    decltype(&WTSVirtualChannelWrite) Write = nullptr;
+    decltype(&WTSVirtualChannelQuery) Query = nullptr;
+};
+
+// Listens at a path and runs a script on the next connection, on a thread
+// of its own; the connection closes when the script returns.
+class CScriptedClient {
+public:
+    explicit CScriptedClient(const std::string& sPath);
+    ~CScriptedClient();
+    CScriptedClient(const CScriptedClient&) = delete;
+    CScriptedClient& operator=(const CScriptedClient&) = delete;
+
+    void Serve(std::function<void(int nFd)> script);
+    void Join();
+
+private:
+    vrdp::CFileDescriptor m_oListener;
+    std::thread m_thread;
+};
+
+vrdp::SFrame Frame(vrdp::EFrame eType, uint32_t nA = 0, uint32_t nB = 0, Bytes data = {});
+// The next frame within 10 s; a test failure when it is not of that type.
+vrdp::SFrame Expect(int nFd, vrdp::EFrame eType);
+
+// A program run in the background with its output in two files.
+class CChild {
+public:
+    CChild(const std::vector<std::string>& argv, const std::string& sOutputStem);
+    ~CChild();  // kills it when it still runs
+    CChild(const CChild&) = delete;
+    CChild& operator=(const CChild&) = delete;
+
+    void Signal(int nSignal) const;
+    // The exit status (128 + signal when killed), or -1 when it has not
+    // ended within the time; it is killed then.
+    int Wait(std::chrono::seconds limit);
+    std::string Out() const;
+    std::string Err() const;
+
+private:
+    pid_t m_nPid = -1;
+    std::string m_sStem;
+};
+
+// Whether the file comes to hold the text within the time.
+bool WaitForText(const std::string& sPath, const std::string& sText,
+                 std::chrono::seconds limit = std::chrono::seconds(20));
+
+}  // namespace rdptest
