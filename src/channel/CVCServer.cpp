@@ -73,6 +73,13 @@ CVCServer::CVCServer(bool bNoCleanUp) : m_nCallingProcessID(GetCurrentProcessId(
         CleanUpChannel();
 }
 
+CVCServer::CVCServer(const SChannelApi& api, bool bNoCleanUp)
+    : m_nCallingProcessID(GetCurrentProcessId()), m_pGivenApi(&api)
+{
+    if (InitializeVC() && !bNoCleanUp)
+        CleanUpChannel();
+}
+
 CVCServer::~CVCServer()
 {
     ReleaseRDPSensor();
@@ -97,31 +104,48 @@ bool CVCServer::InitializeVC()
         return false;
     if (m_pfnOpen || m_pfnClose || m_pfnWrite || m_pfnRead || m_pfnQuery || m_hWtsApi || m_hChannel)
         DestroyVC();
-    m_hWtsApi = LoadLibraryW(W("WtsApi32.dll"));
-    if (!m_hWtsApi)
+    if (!_Bind())
         return false;
-    m_pfnOpen = Resolve<PfnOpen>(m_hWtsApi, "WTSVirtualChannelOpen");
-    m_pfnClose = Resolve<PfnClose>(m_hWtsApi, "WTSVirtualChannelClose");
-    m_pfnWrite = Resolve<PfnWrite>(m_hWtsApi, "WTSVirtualChannelWrite");
-    m_pfnRead = Resolve<PfnRead>(m_hWtsApi, "WTSVirtualChannelRead");
-    m_pfnQuery = GetProcAddress(m_hWtsApi, "WTSVirtualChannelQuery");
-    if (!m_pfnOpen || !m_pfnClose || !m_pfnWrite || !m_pfnRead || !m_pfnQuery) {
-        FreeLibrary(m_hWtsApi);
-        _Clear();
-        return false;
-    }
     m_hChannel = m_pfnOpen(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, kChannelName);
     if (!m_hChannel) {
         const DWORD nError = GetLastError();
         Error([nError] {
             return W("CVCServer::InitializeVC(): WTSVirtualChannelOpen returned an error: ") + Decimal(nError);
         });
-        FreeLibrary(m_hWtsApi);
+        if (m_hWtsApi)
+            FreeLibrary(m_hWtsApi);
         _Clear();
         return false;
     }
     Debug([] { return W("CVCServer::InitializeVC() ... VC Initialized"); });
     return true;
+}
+
+// The five functions, loaded from WtsApi32.dll unless given.
+bool CVCServer::_Bind()
+{
+    if (m_pGivenApi) {
+        m_pfnOpen = m_pGivenApi->pfnOpen;
+        m_pfnClose = m_pGivenApi->pfnClose;
+        m_pfnWrite = m_pGivenApi->pfnWrite;
+        m_pfnRead = m_pGivenApi->pfnRead;
+        m_pfnQuery = m_pGivenApi->pfnQuery;
+    } else {
+        m_hWtsApi = LoadLibraryW(W("WtsApi32.dll"));
+        if (!m_hWtsApi)
+            return false;
+        m_pfnOpen = Resolve<PfnOpen>(m_hWtsApi, "WTSVirtualChannelOpen");
+        m_pfnClose = Resolve<PfnClose>(m_hWtsApi, "WTSVirtualChannelClose");
+        m_pfnWrite = Resolve<PfnWrite>(m_hWtsApi, "WTSVirtualChannelWrite");
+        m_pfnRead = Resolve<PfnRead>(m_hWtsApi, "WTSVirtualChannelRead");
+        m_pfnQuery = GetProcAddress(m_hWtsApi, "WTSVirtualChannelQuery");
+    }
+    if (m_pfnOpen && m_pfnClose && m_pfnWrite && m_pfnRead && m_pfnQuery)
+        return true;
+    if (m_hWtsApi)
+        FreeLibrary(m_hWtsApi);
+    _Clear();
+    return false;
 }
 
 void CVCServer::DestroyVC()

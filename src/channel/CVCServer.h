@@ -19,7 +19,24 @@ constexpr uint32_t VC_READ_STOPPED = 0xFFFFFFFFu;
 
 class CVCServer {
 public:
+    typedef HANDLE(WINAPI* PfnOpen)(HANDLE, DWORD, LPSTR);
+    typedef BOOL(WINAPI* PfnClose)(HANDLE);
+    typedef BOOL(WINAPI* PfnWrite)(HANDLE, PCHAR, ULONG, PULONG);
+    typedef BOOL(WINAPI* PfnRead)(HANDLE, ULONG, PCHAR, ULONG, PULONG);
+    typedef FARPROC PfnQuery;  // resolved and required, never called
+
+    // The channel functions of a transport other than WtsApi32.dll, for
+    // tests and the fuzzer; the instance behaves the same on them.
+    struct SChannelApi {
+        PfnOpen pfnOpen;
+        PfnClose pfnClose;
+        PfnWrite pfnWrite;
+        PfnRead pfnRead;
+        PfnQuery pfnQuery;
+    };
+
     explicit CVCServer(bool bNoCleanUp);
+    CVCServer(const SChannelApi& api, bool bNoCleanUp);
     ~CVCServer();
     CVCServer(const CVCServer&) = delete;
     CVCServer& operator=(const CVCServer&) = delete;
@@ -39,13 +56,8 @@ public:
     bool IsOpen() const { return m_hChannel != nullptr; }
 
 private:
-    typedef HANDLE(WINAPI* PfnOpen)(HANDLE, DWORD, LPSTR);
-    typedef BOOL(WINAPI* PfnClose)(HANDLE);
-    typedef BOOL(WINAPI* PfnWrite)(HANDLE, PCHAR, ULONG, PULONG);
-    typedef BOOL(WINAPI* PfnRead)(HANDLE, ULONG, PCHAR, ULONG, PULONG);
-    typedef FARPROC PfnQuery;  // resolved and required, never called
-
     void _Clear();
+    bool _Bind();
     // Waits for the first chunk of an answer into the buffer; see the .cpp.
     uint32_t _ReadFirstChunk(CMyByteArray& chunk);
     // The rest of a fragmented answer, appended to the envelope; 0 or a code.
@@ -64,4 +76,5 @@ private:
     CCriticalSection m_csLock;
     // The capture whose answer is awaited, so that a stop ends the wait.
     const ExtractionThreadData* m_pWaitingCapture = nullptr;
+    const SChannelApi* m_pGivenApi = nullptr;  // null: WtsApi32.dll
 };
