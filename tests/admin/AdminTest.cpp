@@ -57,20 +57,18 @@ Bytes Record(uint8_t auxSwitch, uint32_t auxMode, const Bytes& auxFolder, uint8_
     return Cut(bytes, bytes.size());
 }
 
-struct CStored { bool present = false; DWORD type = REG_NONE; Bytes data; };
-
-CStored Stored(HKEY root, const std::u16string& key, const std::u16string& name = u"Configuration")
+// The stored type and bytes; REG_NONE when there is no such value.
+std::pair<DWORD, Bytes> Stored(HKEY root, const std::u16string& key,
+                               const std::u16string& name = u"Configuration")
 {
-    CStored stored;
     CHRegKey handle;
-    DWORD size = 0;
+    DWORD type = REG_NONE, size = 0;
     if (RegOpenKeyEx64(root, key.c_str(), 0, KEY_READ, handle.GetAddress()) != ERROR_SUCCESS ||
-        RegQueryValueExW(handle.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return stored;
-    stored.data.assign(size, 0);
-    stored.present = RegQueryValueExW(handle.Get(), name.c_str(), nullptr, &stored.type,
-                                      stored.data.data(), &size) == ERROR_SUCCESS;
-    return stored;
+        RegQueryValueExW(handle.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return {REG_NONE, {}};
+    Bytes data(size);
+    RegQueryValueExW(handle.Get(), name.c_str(), nullptr, &type, data.data(), &size);
+    return {type, data};
 }
 
 class AdminTest : public testkit::MachineTest {
@@ -95,7 +93,7 @@ TEST_F(AdminTest, LoggingRoundTripsThroughTheLibrary)
         const auto set = Admin({"logging", "--level", c.level, "--folder=" + folder});
         ASSERT_EQ(set.exitCode, 0) << set.err;
         EXPECT_EQ(set.out.find("logging set to " + described + ";"), 0u) << set.out;
-        EXPECT_EQ(Stored(kLM, kDiag).data,
+        EXPECT_EQ(Stored(kLM, kDiag).second,
                   Record(0, 0, Counted(u""), 1, c.stored, Counted(pal::FromUtf8(folder))));
         CDiagnosticsConfig config;
         ASSERT_TRUE(config.Read());
@@ -108,7 +106,7 @@ TEST_F(AdminTest, LoggingRoundTripsThroughTheLibrary)
     testkit::SetValue(kLM, kDiag, u"Configuration", REG_BINARY, {1, 2, 3});
     const auto off = Admin({"logging", "--off"});
     ASSERT_EQ(off.exitCode, 0) << off.err;
-    EXPECT_EQ(Stored(kLM, kDiag).data, Record(0, 0, Counted(u""), 0, 0, Counted(u"")));
+    EXPECT_EQ(Stored(kLM, kDiag).second, Record(0, 0, Counted(u""), 0, 0, Counted(u"")));
     CDiagnosticsConfig config;
     ASSERT_TRUE(config.Read());
     EXPECT_FALSE(config.IsLogOn());
@@ -257,9 +255,7 @@ TEST_F(AdminTest, SettingsRoundTripOrSayWhyTheyAreIgnored)
         } else {
             const auto set = Admin(c.args);
             ASSERT_EQ(set.exitCode, 0) << set.err;
-            const CStored stored = Stored(c.root, c.key, c.name);
-            EXPECT_EQ(stored.type, c.type);
-            EXPECT_EQ(stored.data, c.data);
+            EXPECT_EQ(Stored(c.root, c.key, c.name), std::make_pair(c.type, c.data));
         }
         const auto shown = c.show == "sim" ? Admin({"sim", "veskbit"}) : Admin({c.show});
         EXPECT_EQ(shown.exitCode, c.args.empty() ? 1 : 0);
@@ -267,10 +263,10 @@ TEST_F(AdminTest, SettingsRoundTripOrSayWhyTheyAreIgnored)
     }
 
     ASSERT_EQ(Admin({"order", "--default"}).exitCode, 0);
-    EXPECT_FALSE(Stored(kLM, kSettings, u"SensorDetectOrder").present);
+    EXPECT_EQ(Stored(kLM, kSettings, u"SensorDetectOrder").first, DWORD(REG_NONE));
     ASSERT_EQ(Admin({"sim", "veskbit", "reset"}).exitCode, 0);
     for (const char16_t* name : {u"Seed", u"ImageFile", u"FingerDelayMs", u"Script"})
-        EXPECT_FALSE(Stored(kLM, kSim, name).present);
+        EXPECT_EQ(Stored(kLM, kSim, name).first, DWORD(REG_NONE));
 }
 
 // Bad arguments and registry failures: exit 1, one line on standard error,

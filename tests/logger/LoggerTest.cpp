@@ -30,7 +30,8 @@ std::vector<uint8_t> Encode(uint32_t level, const std::u16string& folder, bool l
 
 void StoreConfiguration(const std::vector<uint8_t>& bytes)
 {
-    testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Diagnostics", u"Configuration", REG_BINARY, bytes);
+    testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Diagnostics", u"Configuration", REG_BINARY,
+                      bytes);
 }
 
 // Split at CR LF; an unterminated tail shows as its own line.
@@ -207,20 +208,18 @@ TEST_F(LoggerTest, FileAndMutexAreNamedAfterTheProcess)
     EXPECT_NE(lines[0].find("from the service"), std::string::npos);
 }
 
-std::vector<fs::path> RolledFiles(const std::string& folder)
-{
-    std::vector<fs::path> rolled;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (std::regex_match(entry.path().filename().string(),
-                             std::regex("logger_tests\\.txt_[0-9]{14}")))
-            rolled.push_back(entry.path());
-    return rolled;
-}
-
 // A full file is renamed when the logger is made, or before the line that
 // would pass 2 MiB, which starts a fresh file.
 TEST_F(LoggerTest, FullFileIsRolledOver)
 {
+    const auto RolledFiles = [](const std::string& folder) {
+        std::vector<fs::path> rolled;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (std::regex_match(entry.path().filename().string(),
+                                 std::regex("logger_tests\\.txt_[0-9]{14}")))
+                rolled.push_back(entry.path());
+        return rolled;
+    };
     testkit::WriteFile(LogFile(), std::string(CFileLogger::kRolloverSize + 10, 'o'));
     Start(1);
     ASSERT_EQ(RolledFiles(LogDir()).size(), 1u);

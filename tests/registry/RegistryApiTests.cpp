@@ -472,8 +472,8 @@ TEST_F(RegistryApi, ConcurrentWritersLoseNothing)
     std::vector<std::future<testkit::ProcessResult>> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.push_back(std::async(std::launch::async, [w] {
-            return testkit::RunProcess({testkit::SelfPath(), "--gtest_filter=RegistryHive.DISABLED_ChildWriter",
-                                        "--gtest_also_run_disabled_tests"},
+            const std::string filter = "--gtest_filter=RegistryHive.DISABLED_ChildWriter";
+            return testkit::RunProcess({testkit::SelfPath(), filter, "--gtest_also_run_disabled_tests"},
                                        {{"VESK_TEST_WRITER", std::to_string(w)}});
         }));
     for (auto& writer : writers) {
