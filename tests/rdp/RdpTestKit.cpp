@@ -86,14 +86,9 @@ void CScriptedClient::Join()
         m_thread.join();
 }
 
-vrdp::SFrame Frame(vrdp::EFrame eType, uint32_t nA, uint32_t nB, Bytes data)
+bool Send(int nFd, vrdp::EFrame eType, uint32_t nA, uint32_t nB, Bytes data)
 {
-    vrdp::SFrame frame;
-    frame.eType = eType;
-    frame.nA = nA;
-    frame.nB = nB;
-    frame.data = std::move(data);
-    return frame;
+    return vrdp::SendFrame(nFd, vrdp::SFrame{eType, nA, nB, std::move(data)}, 5000);
 }
 
 vrdp::SFrame Expect(int nFd, vrdp::EFrame eType)

@@ -67,7 +67,8 @@ private:
     std::thread m_thread;
 };
 
-vrdp::SFrame Frame(vrdp::EFrame eType, uint32_t nA = 0, uint32_t nB = 0, Bytes data = {});
+// Sends a frame of the session protocol within 5 s.
+bool Send(int nFd, vrdp::EFrame eType, uint32_t nA = 0, uint32_t nB = 0, Bytes data = {});
 // The next frame within 10 s; a test failure when it is not of that type.
 vrdp::SFrame Expect(int nFd, vrdp::EFrame eType);
 

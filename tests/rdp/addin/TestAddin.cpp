@@ -8,11 +8,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -29,7 +27,6 @@ DWORD g_nOpenHandle = 0;
 std::vector<uint8_t> g_vBlock;  // the block being received
 
 std::mutex g_logLock;
-
 void Log(const std::string& sLine)
 {
     std::lock_guard<std::mutex> guard(g_logLock);
@@ -42,64 +39,15 @@ void Log(const std::string& sLine)
 
 std::string Rc(const char* pszWhat, UINT nRc) { return std::string(pszWhat) + " rc=" + std::to_string(nRc); }
 
-// Writes blocks back on its own thread, as the library writes from its
-// capture thread; each block stays here until its write is reported.
-class CWriter {
-public:
-    void Start() { m_thread = std::thread([this] { _Run(); }); }
-    void Stop()
-    {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_bStop = true;
-        }
-        m_wake.notify_one();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    void Queue(std::vector<uint8_t> block)
-    {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_dqBlocks.push_back(std::move(block));
-        }
-        m_wake.notify_one();
-    }
-    void Done(LPVOID pUserData, const char* pszHow)
-    {
-        const uintptr_t nId = reinterpret_cast<uintptr_t>(pUserData);
-        Log(std::string(pszHow) + " user=" + std::to_string(nId));
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_mapSent.erase(nId);
-    }
+// Each block is written back from a thread of its own, as the library
+// writes from its capture thread, and kept until its write is reported.
+std::mutex g_sentLock;
+std::map<uintptr_t, std::vector<uint8_t>> g_mapSent;
+std::vector<std::thread> g_writers;  // touched on the channel thread only
 
-private:
-    void _Run()
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_bStop || !m_dqBlocks.empty(); });
-            if (m_bStop)
-                return;
-            const uintptr_t nId = m_nNext++;
-            // The block is let go when its write is reported, maybe before
-            // the call below returns: only its address and size are used.
-            std::vector<uint8_t>& block = m_mapSent[nId] = std::move(m_dqBlocks.front());
-            m_dqBlocks.pop_front();
-            uint8_t* const pData = block.data();
-            const ULONG nSize = static_cast<ULONG>(block.size());
-            lock.unlock();
-            if (nId == 1)
-                _Probe();
-            Log("writing user=" + std::to_string(nId));
-            const UINT nRc = g_entryPoints.pVirtualChannelWrite(g_nOpenHandle, pData, nSize,
-                                                                reinterpret_cast<LPVOID>(nId));
-            Log(Rc("write", nRc) + " len=" + std::to_string(nSize));
-            lock.lock();
-        }
-    }
-    static void _Probe()
-    {
+void WriteBack(uintptr_t nId, uint8_t* pData, ULONG nSize)
+{
+    if (nId == 1) {
         char byte = 0;
         std::vector<char> tooMuch(16 * 1024 * 1024 + 1);
         Log(Rc("write-null", g_entryPoints.pVirtualChannelWrite(g_nOpenHandle, nullptr, 1, nullptr)) +
@@ -108,17 +56,17 @@ private:
             Rc(" write-over-16-MiB", g_entryPoints.pVirtualChannelWrite(g_nOpenHandle, tooMuch.data(),
                                                                       ULONG(tooMuch.size()), nullptr)));
     }
+    Log("writing user=" + std::to_string(nId));
+    Log(Rc("write", g_entryPoints.pVirtualChannelWrite(g_nOpenHandle, pData, nSize, reinterpret_cast<LPVOID>(nId))));
+}
 
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::deque<std::vector<uint8_t>> m_dqBlocks;
-    std::map<uintptr_t, std::vector<uint8_t>> m_mapSent;
-    uintptr_t m_nNext = 1;
-    bool m_bStop = false;
-    std::thread m_thread;
-};
-
-CWriter g_writer;
+void Done(LPVOID pUserData, const char* pszHow)
+{
+    const uintptr_t nId = reinterpret_cast<uintptr_t>(pUserData);
+    Log(std::string(pszHow) + " user=" + std::to_string(nId));
+    std::lock_guard<std::mutex> guard(g_sentLock);
+    g_mapSent.erase(nId);
+}
 
 void OnBlock()
 {
@@ -128,7 +76,10 @@ void OnBlock()
         Log(Rc("write-after-close", g_entryPoints.pVirtualChannelWrite(g_nOpenHandle, &byte, 1, nullptr)));
         return;
     }
-    g_writer.Queue(g_vBlock);
+    const uintptr_t nId = g_writers.size() + 1;
+    std::lock_guard<std::mutex> guard(g_sentLock);
+    std::vector<uint8_t>& block = g_mapSent[nId] = g_vBlock;
+    g_writers.emplace_back(WriteBack, nId, block.data(), ULONG(block.size()));
 }
 
 VOID VCAPITYPE OnOpenEvent(DWORD openHandle, UINT event, LPVOID pData, UINT32 dataLength,
@@ -148,10 +99,10 @@ VOID VCAPITYPE OnOpenEvent(DWORD openHandle, UINT event, LPVOID pData, UINT32 da
         break;
     }
     case CHANNEL_EVENT_WRITE_COMPLETE:
-        g_writer.Done(pData, "write-complete");
+        Done(pData, "write-complete");
         break;
     case CHANNEL_EVENT_WRITE_CANCELLED:
-        g_writer.Done(pData, "write-cancelled");
+        Done(pData, "write-cancelled");
         break;
     default:
         Log("open-event " + std::to_string(event));
@@ -167,7 +118,6 @@ void OnConnected()
     const UINT nRc = g_entryPoints.pVirtualChannelOpen(g_pInitHandle, &g_nOpenHandle, szName, OnOpenEvent);
     Log(Rc("open", nRc) + " handle-nonzero=" + std::to_string(g_nOpenHandle != 0));
     Log(Rc("open-again", g_entryPoints.pVirtualChannelOpen(g_pInitHandle, &nHandle, szName, OnOpenEvent)));
-    g_writer.Start();
 }
 
 VOID VCAPITYPE OnInitEvent(LPVOID pInitHandle, UINT event, LPVOID pData, UINT)
@@ -184,7 +134,8 @@ VOID VCAPITYPE OnInitEvent(LPVOID pInitHandle, UINT event, LPVOID pData, UINT)
     } else if (event == CHANNEL_EVENT_CONNECTED) {
         OnConnected();
     } else if (event == CHANNEL_EVENT_TERMINATED) {
-        g_writer.Stop();
+        for (std::thread& writer : g_writers)
+            writer.join();
     }
 }
 
