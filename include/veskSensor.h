@@ -2,9 +2,8 @@
  * veskSensor: one interface to whichever fingerprint scanner is attached,
  * locally or, in a Remote Desktop session, at the user's client machine.
  *
- * This version captures from the maker's own swipe scanner. Remote capture
- * is not in it yet: inside a Remote Desktop session a capture delivers
- * FS_EVENT_REMOTE_CAPTURE, FS_EVENT_REMOTE_FAILED and FS_EVENT_CAPTURE_ENDED.
+ * This version captures from the maker's own swipe scanner, locally or, in a
+ * Remote Desktop session, at the client through the library's own add-in.
  *
  * Use:
  *   1. Fill a FingerscannerData with InitFingerscannerData.

@@ -18,7 +18,6 @@ constexpr DWORD kFirstReadPauseMs = 50;
 constexpr DWORD kFragmentPauseMs = 10;
 constexpr DWORD kDrainPauseMs = 20;
 constexpr uint32_t kPduHeader = sizeof(CHANNEL_PDU_HEADER);
-constexpr uint32_t kChunkData = VC_CHUNK_BUFFER_SIZE - kPduHeader;
 constexpr uint32_t kImageEvent = FS_EVENT_IMAGE;
 // The bands of the event codes: session, prompts, failures (all forwarded)
 // and results (which end the cycle).
