@@ -26,13 +26,6 @@ Bytes Pattern(size_t nCount, uint8_t nSeed)
     return bytes;
 }
 
-CEnvironment::CEnvironment(const char* pszName, const std::string& sValue) : m_pszName(pszName)
-{
-    setenv(pszName, sValue.c_str(), 1);
-}
-
-CEnvironment::~CEnvironment() { unsetenv(m_pszName); }
-
 CWtsApi::CWtsApi() : hModule(LoadLibraryW(W("WtsApi32.dll")))
 {
     const auto resolve = [this](auto& pfn, const char* pszName) {

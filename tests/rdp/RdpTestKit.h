@@ -22,18 +22,6 @@ using Bytes = std::vector<uint8_t>;
 // n bytes that differ with the seed and along the block.
 Bytes Pattern(size_t nCount, uint8_t nSeed);
 
-// An environment variable for the life of the object.
-class CEnvironment {
-public:
-    CEnvironment(const char* pszName, const std::string& sValue);
-    ~CEnvironment();
-    CEnvironment(const CEnvironment&) = delete;
-    CEnvironment& operator=(const CEnvironment&) = delete;
-
-private:
-    const char* m_pszName;
-};
-
 // WtsApi32.dll through LoadLibraryW and GetProcAddress, as the library
 // reaches it; every failure is read with this module's GetLastError.
 struct CWtsApi {

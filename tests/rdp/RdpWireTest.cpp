@@ -1,6 +1,5 @@
-// The frames between a session and the client: whole frames taken from a
-// stream one at a time, and what a reader makes of short, long, odd and
-// missing input.
+// The frames between a session and the client: what a reader makes of
+// short, long, odd and missing input.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -31,24 +30,6 @@ Bytes Header(uint32_t nType, uint32_t nLength)
     for (int i = 0; i < 4; ++i)
         bytes[12 + i] = uint8_t(nLength >> (8 * i));
     return bytes;
-}
-
-TEST(RdpWireTest, TakeFrameTakesWholeFramesOneAtATime)
-{
-    Bytes stream = vrdp::EncodeFrame({EFrame::Hello, 0, 0, {'V', 'T'}});
-    const Bytes second = vrdp::EncodeFrame({EFrame::Read, 250, 0xA0B0C0D0, {}});
-    stream.insert(stream.end(), second.begin(), second.end() - 1);
-    vrdp::SFrame frame;
-    ASSERT_EQ(vrdp::TakeFrame(stream, frame), EParse::Frame);
-    EXPECT_EQ(frame.eType, EFrame::Hello);
-    EXPECT_EQ(frame.data, (Bytes{'V', 'T'}));
-    EXPECT_EQ(vrdp::TakeFrame(stream, frame), EParse::Incomplete);
-    stream.push_back(second.back());
-    ASSERT_EQ(vrdp::TakeFrame(stream, frame), EParse::Frame);
-    EXPECT_EQ(frame.eType, EFrame::Read);
-    EXPECT_EQ(frame.nA, 250u);
-    EXPECT_EQ(frame.nB, 0xA0B0C0D0u);
-    EXPECT_TRUE(stream.empty());
 }
 
 // A reader refuses a frame from its header alone and takes nothing from a
