@@ -78,7 +78,7 @@ protected:
     {
         auto child = std::make_unique<rdptest::CChild>(
             std::vector<std::string>{VESK_RDP_CLIENT_EXE, "--socket", Socket()}, Path(sStem));
-        EXPECT_TRUE(rdptest::WaitForText(Path(sStem + ".out"), "listening on")) << child->Err();
+        EXPECT_TRUE(rdptest::WaitForText(Path(sStem + ".out"), "listening on")) << testkit::ReadFile(Path(sStem + ".err"));
         return child;
     }
     // Reads one block written by the add-in, chunk by chunk, each behind its
@@ -154,9 +154,9 @@ TEST_F(RdpClientTest, BlocksTravelBothWaysInChunksWithEveryEventOnTheChannelThre
     }
     EXPECT_TRUE(m_wts.Close(hChannel));
     client->Signal(SIGINT);
-    ASSERT_EQ(client->Wait(std::chrono::seconds(30)), 0) << client->Err();
+    ASSERT_EQ(client->Wait(std::chrono::seconds(30)), 0);
     EXPECT_FALSE(fs::exists(Socket()));
-    EXPECT_NE(client->Out().find("shutting down: Ctrl-C (SIGINT)"), std::string::npos);
+    EXPECT_NE(testkit::ReadFile(Path("client.out")).find("shutting down: Ctrl-C (SIGINT)"), std::string::npos);
 
     const std::vector<SLogLine> log = ReadLog(Log());
     ASSERT_FALSE(log.empty());
@@ -219,8 +219,8 @@ TEST_F(RdpClientTest, AnAddinThatClosesItsChannelGetsNoMoreData)
         EXPECT_TRUE(rdptest::WaitForText(Path("client.out"), "is not open: 7 bytes from the session dropped"));
         m_wts.Close(hChannel);
         client->Signal(SIGTERM);
-        EXPECT_EQ(client->Wait(std::chrono::seconds(30)), 0) << client->Err();
-        EXPECT_NE(client->Out().find("shutting down: SIGTERM"), std::string::npos);
+        EXPECT_EQ(client->Wait(std::chrono::seconds(30)), 0);
+        EXPECT_NE(testkit::ReadFile(Path("client.out")).find("shutting down: SIGTERM"), std::string::npos);
         EXPECT_FALSE(fs::exists(Socket()));
     }
     const vrdp::CFileDescriptor stale(socket(AF_UNIX, SOCK_STREAM, 0));

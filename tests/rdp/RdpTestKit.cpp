@@ -41,12 +41,6 @@ CWtsApi::CWtsApi() : hModule(LoadLibraryW(W("WtsApi32.dll")))
     resolve(Query, "WTSVirtualChannelQuery");
 }
 
-CWtsApi::~CWtsApi()
-{
-    if (hModule)
-        FreeLibrary(hModule);
-}
-
 CScriptedClient::CScriptedClient(const std::string& sPath)
     : m_oListener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0))
 {
@@ -56,8 +50,6 @@ CScriptedClient::CScriptedClient(const std::string& sPath)
     EXPECT_EQ(bind(m_oListener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     EXPECT_EQ(listen(m_oListener.Get(), 4), 0);
 }
-
-CScriptedClient::~CScriptedClient() { Join(); }
 
 void CScriptedClient::Serve(std::function<void(int nFd)> script)
 {
@@ -92,14 +84,13 @@ vrdp::SFrame Expect(int nFd, vrdp::EFrame eType)
     return frame;
 }
 
-CChild::CChild(const std::vector<std::string>& argv, const std::string& sOutputStem)
-    : m_sStem(sOutputStem)
+CChild::CChild(const std::vector<std::string>& argv, const std::string& sStem)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (m_sStem + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (m_sStem + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, (sStem + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (sStem + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> args;
     for (const std::string& sArgument : argv)
         args.push_back(const_cast<char*>(sArgument.c_str()));
@@ -107,8 +98,6 @@ CChild::CChild(const std::vector<std::string>& argv, const std::string& sOutputS
     EXPECT_EQ(posix_spawn(&m_nPid, args[0], &actions, nullptr, args.data(), environ), 0) << argv[0];
     posix_spawn_file_actions_destroy(&actions);
 }
-
-CChild::~CChild() { Wait(std::chrono::seconds(0)); }
 
 void CChild::Signal(int nSignal) const { kill(m_nPid, nSignal); }
 
@@ -132,12 +121,9 @@ int CChild::Wait(std::chrono::seconds limit)
     return -1;
 }
 
-std::string CChild::Out() const { return testkit::ReadFile(m_sStem + ".out"); }
-std::string CChild::Err() const { return testkit::ReadFile(m_sStem + ".err"); }
-
-bool WaitForText(const std::string& sPath, const std::string& sText, std::chrono::seconds limit)
+bool WaitForText(const std::string& sPath, const std::string& sText)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (testkit::ReadFile(sPath).find(sText) == std::string::npos) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "pal/windows.h"
@@ -26,9 +25,7 @@ Bytes Pattern(size_t nCount, uint8_t nSeed);
 // reaches it; every failure is read with this module's GetLastError.
 struct CWtsApi {
     CWtsApi();
-    ~CWtsApi();
-    CWtsApi(const CWtsApi&) = delete;
-    CWtsApi& operator=(const CWtsApi&) = delete;
+    ~CWtsApi() { if (hModule) FreeLibrary(hModule); }
 
     HMODULE hModule = nullptr;
     decltype(&WTSVirtualChannelOpen) Open = nullptr;
@@ -43,10 +40,7 @@ struct CWtsApi {
 class CScriptedClient {
 public:
     explicit CScriptedClient(const std::string& sPath);
-    ~CScriptedClient();
-    CScriptedClient(const CScriptedClient&) = delete;
-    CScriptedClient& operator=(const CScriptedClient&) = delete;
-
+    ~CScriptedClient() { Join(); }
     void Serve(std::function<void(int nFd)> script);
     void Join();
 
@@ -55,33 +49,25 @@ private:
     std::thread m_thread;
 };
 
-// Sends a frame of the session protocol within 5 s.
 bool Send(int nFd, vrdp::EFrame eType, uint32_t nA = 0, uint32_t nB = 0, Bytes data = {});
 // The next frame within 10 s; a test failure when it is not of that type.
 vrdp::SFrame Expect(int nFd, vrdp::EFrame eType);
 
-// A program run in the background with its output in two files.
+// A program run in the background with its output in <stem>.out and .err.
 class CChild {
 public:
     CChild(const std::vector<std::string>& argv, const std::string& sOutputStem);
-    ~CChild();  // kills it when it still runs
-    CChild(const CChild&) = delete;
-    CChild& operator=(const CChild&) = delete;
-
+    ~CChild() { Wait(std::chrono::seconds(0)); }
     void Signal(int nSignal) const;
-    // The exit status (128 + signal when killed), or -1 when it has not
-    // ended within the time; it is killed then.
+    // The exit status, or -1 when it has not ended within the time; it is
+    // killed then.
     int Wait(std::chrono::seconds limit);
-    std::string Out() const;
-    std::string Err() const;
 
 private:
     pid_t m_nPid = -1;
-    std::string m_sStem;
 };
 
-// Whether the file comes to hold the text within the time.
-bool WaitForText(const std::string& sPath, const std::string& sText,
-                 std::chrono::seconds limit = std::chrono::seconds(20));
+// Whether the file comes to hold the text within 20 s.
+bool WaitForText(const std::string& sPath, const std::string& sText);
 
 }  // namespace rdptest
