@@ -92,30 +92,6 @@ TEST_F(FsHelper, PathExists)
     EXPECT_FALSE(CFsHelper::PathExists(W("")));
 }
 
-// Stamped libraries answer their version padded or plain; a file without one
-// answers nothing and logs a warning.
-TEST_F(FsHelper, FileVersions)
-{
-    struct Case { const char* path; const char* padded; const char* plain; } const cases[] = {
-        {VESK_VERSIONED_SAMPLE, "07.07.00.00060", "7.7.0.60"},
-        {VESK_VERSIONED_PROGRAM, "10.02.300.65535", "10.2.300.65535"},
-    };
-    WString version;
-    for (const Case& c : cases) {
-        ASSERT_TRUE(CFsHelper::GetFileVersion(Wide(c.path), version, true)) << c.path;
-        EXPECT_EQ(pal::ToUtf8(version), c.padded);
-        ASSERT_TRUE(CFsHelper::GetFileVersion(Wide(c.path), version, false)) << c.path;
-        EXPECT_EQ(pal::ToUtf8(version), c.plain);
-    }
-    const CLogCapture log(2);
-    EXPECT_FALSE(CFsHelper::GetFileVersion(Wide(Write("plain.txt", "no version here")), version, true));
-    EXPECT_TRUE(version.empty());
-    EXPECT_FALSE(CFsHelper::GetFileVersion(W(""), version, true));
-    const std::regex warning(
-        R"(2 CFsHelper::GetFileVersion\(\): GetFileVersionInfoSize\(\): Error: 0x[0-9a-f]{8}\n)");
-    EXPECT_TRUE(std::regex_match(log.Text(), warning)) << log.Text();
-}
-
 // The answers are cached for the life of a process, so each machine kind is
 // asked in a fresh child process.
 TEST(WinOSChild, DISABLED_Print)
