@@ -1,4 +1,4 @@
-// The support library's helpers: file system, OS and modules, message
+// The support library's helpers: file system, OS and library functions, message
 // formatting and log time stamps, and the view-aware registry wrappers with
 // their key owner and readers.
 #include <gtest/gtest.h>
@@ -6,13 +6,11 @@
 
 #include <filesystem>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 
 #include "common/TestMachine.h"
 #include "support/CFsHelper.h"
-#include "support/CHModule.h"
 #include "support/CLibraryFunction.h"
 #include "support/CWinOS.h"
 #include "support/Format.h"
@@ -150,32 +148,6 @@ TEST(ThreadName, NamesTheThreadAndLeavesItRunning)
     });
     worker.join();
     EXPECT_EQ(name, "ExtractionThrd");
-}
-
-TEST(ModuleOwners, AttachReleasesThePreviousLibrary)
-{
-    const HMODULE first = LoadLibraryW(W("kernel32.dll"));
-    ASSERT_NE(first, nullptr);
-    testkit::CScratchMachine machine;
-    std::filesystem::copy_file("/lib/x86_64-linux-gnu/libz.so.1", machine.SystemDir() + "/libvzip.so");
-    const HMODULE zip = LoadLibraryW(W("vzip.dll"));
-    ASSERT_NE(zip, nullptr);
-    {
-        CHModule holder;
-        holder.Attach(zip);
-        EXPECT_EQ(holder.Get(), zip);
-        holder.Attach(nullptr);
-        EXPECT_EQ(holder.Get(), nullptr);
-        EXPECT_FALSE(FreeLibrary(zip));  // the holder freed it already
-    }
-
-    const CLogCapture log(1);
-    {
-        CHModule holder;
-        holder.Attach(reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7ff1)));
-    }
-    const std::regex error(R"(1 CHModule::_Release\(\): FreeLibrary\(\) error: 0x[0-9a-f]{8}\n)");
-    EXPECT_TRUE(std::regex_match(log.Text(), error)) << log.Text();
 }
 
 TEST(ModuleOwners, LibraryFunctionResolvesOrAnswersNull)
