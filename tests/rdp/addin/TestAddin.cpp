@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,10 +40,10 @@ void Log(const std::string& sLine)
 std::string Rc(const char* pszWhat, UINT nRc) { return std::string(pszWhat) + " rc=" + std::to_string(nRc); }
 
 // Each block is written back from a thread of its own, as the library
-// writes from its capture thread, and kept until its write is reported.
-std::mutex g_sentLock;
-std::map<uintptr_t, std::vector<uint8_t>> g_mapSent;
-std::vector<std::thread> g_writers;  // touched on the channel thread only
+// writes from its capture thread. Both lists are touched on the channel
+// thread only; the blocks stay until the run ends.
+std::list<std::vector<uint8_t>> g_sent;
+std::vector<std::thread> g_writers;
 
 void WriteBack(uintptr_t nId, uint8_t* pData, ULONG nSize)
 {
@@ -62,10 +62,7 @@ void WriteBack(uintptr_t nId, uint8_t* pData, ULONG nSize)
 
 void Done(LPVOID pUserData, const char* pszHow)
 {
-    const uintptr_t nId = reinterpret_cast<uintptr_t>(pUserData);
-    Log(std::string(pszHow) + " user=" + std::to_string(nId));
-    std::lock_guard<std::mutex> guard(g_sentLock);
-    g_mapSent.erase(nId);
+    Log(std::string(pszHow) + " user=" + std::to_string(reinterpret_cast<uintptr_t>(pUserData)));
 }
 
 void OnBlock()
@@ -76,10 +73,8 @@ void OnBlock()
         Log(Rc("write-after-close", g_entryPoints.pVirtualChannelWrite(g_nOpenHandle, &byte, 1, nullptr)));
         return;
     }
-    const uintptr_t nId = g_writers.size() + 1;
-    std::lock_guard<std::mutex> guard(g_sentLock);
-    std::vector<uint8_t>& block = g_mapSent[nId] = g_vBlock;
-    g_writers.emplace_back(WriteBack, nId, block.data(), ULONG(block.size()));
+    std::vector<uint8_t>& block = g_sent.emplace_back(g_vBlock);
+    g_writers.emplace_back(WriteBack, g_writers.size() + 1, block.data(), ULONG(block.size()));
 }
 
 VOID VCAPITYPE OnOpenEvent(DWORD openHandle, UINT event, LPVOID pData, UINT32 dataLength,
