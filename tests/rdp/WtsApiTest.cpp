@@ -45,39 +45,33 @@ protected:
 
 TEST_F(WtsApiTest, OpenRefusalsCarryWindowsCodes)
 {
-    enum class EClient { None, Refuses, NotInSession, NobodyListens };
     struct Row {
-        const char* pszCase;
         DWORD nSession;
-        const char* pszName;
-        EClient eClient;
+        std::string sName;
+        std::string sSocket;  // "" when not in a remote session
+        bool bRefused;        // by a client at the socket
         DWORD nCode;
     };
     const Row rows[] = {
-        {"another session", 2, "VTEST", EClient::None, ERROR_INVALID_PARAMETER},
-        {"8 characters", WTS_CURRENT_SESSION, "VTESTXYZ", EClient::None, ERROR_INVALID_PARAMETER},
-        {"console session", WTS_CURRENT_SESSION, "VTEST", EClient::NotInSession, ERROR_FILE_NOT_FOUND},
-        {"no client", WTS_CURRENT_SESSION, "VTEST", EClient::NobodyListens, ERROR_FILE_NOT_FOUND},
-        {"refused", WTS_CURRENT_SESSION, "VTEST", EClient::Refuses, ERROR_ACCESS_DENIED},
+        {2, "VTEST", Socket(), false, ERROR_INVALID_PARAMETER},
+        {WTS_CURRENT_SESSION, "VTESTXYZ", Socket(), false, ERROR_INVALID_PARAMETER},
+        {WTS_CURRENT_SESSION, "VTEST", "", false, ERROR_FILE_NOT_FOUND},
+        {WTS_CURRENT_SESSION, "VTEST", Path("nobody.sock"), false, ERROR_FILE_NOT_FOUND},
+        {WTS_CURRENT_SESSION, "VTEST", Socket(), true, ERROR_ACCESS_DENIED},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.pszCase);
-        if (row.eClient == EClient::Refuses) {
+    for (Row row : rows) {
+        SCOPED_TRACE(row.sName + " " + row.sSocket);
+        if (row.bRefused) {
             m_client.Serve([](int nFd) {
                 Expect(nFd, EFrame::Hello);
                 Send(nFd, EFrame::Refused, ERROR_ACCESS_DENIED);
             });
         }
-        if (row.eClient == EClient::NotInSession)
-            unsetenv("VESK_RDP_SESSION");
-        if (row.eClient == EClient::NobodyListens)
-            setenv("VESK_RDP_SESSION", Path("nobody.sock").c_str(), 1);
-        std::string sName = row.pszName;
+        setenv("VESK_RDP_SESSION", row.sSocket.c_str(), 1);
         SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(m_wts.Open(WTS_CURRENT_SERVER_HANDLE, row.nSession, sName.data()), nullptr);
+        EXPECT_EQ(m_wts.Open(WTS_CURRENT_SERVER_HANDLE, row.nSession, row.sName.data()), nullptr);
         EXPECT_EQ(GetLastError(), row.nCode);
         m_client.Join();
-        setenv("VESK_RDP_SESSION", Socket().c_str(), 1);
     }
 }
 
