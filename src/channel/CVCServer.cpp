@@ -275,7 +275,9 @@ uint32_t CVCServer::_ReadFragments(CMyByteArray& envelope, uint32_t nAnnounced)
         }
         envelope.SetSize(nPosition + nData);
         Debug([&] { return W("Byte Counter at Position: ") + Decimal(nPosition) + W(" bytes."); });
-        std::memcpy(envelope.GetData() + nPosition, chunk.GetData() + kPduHeader, nData);
+        // A chunk of its header alone adds nothing (and an empty array has no block).
+        if (nData)
+            std::memcpy(envelope.GetData() + nPosition, chunk.GetData() + kPduHeader, nData);
         Debug([&] {
             return W("Receive Data Buffer size(without RDP Header): ") + Decimal(envelope.GetSize()) + W(" bytes.");
         });

@@ -134,6 +134,10 @@ int main(int argc, char** argv)
             Write(root / "envelope_fuzzer" / sample.name, envelope);
             Write(root / "message_fuzzer" / sample.name, envelope);
             Write(root / "plaintext_fuzzer" / sample.name, plain);
+            // No scripted chunk: the envelope in standard chunks.
+            CMyByteArray noScript(1);
+            noScript.ElementAt(0) = 0;
+            Write(root / "chunk_fuzzer" / sample.name, noScript + plain);
         }
         WriteConfigRecords(root / "config_fuzzer");
         WriteRegTexts(root / "regtext_fuzzer");
