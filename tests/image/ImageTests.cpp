@@ -1,5 +1,5 @@
-// Raw images: storing them, handing them to callers, and the bitmap
-// snapshots the administrator's settings switch on.
+// Raw images: storing, framing and flipping them, handing them to callers,
+// and the bitmap snapshots the administrator's settings switch on.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -39,6 +39,12 @@ uint32_t HeaderField(const CRawImg& image, uint32_t nOffset, uint32_t nBytes = 4
     return nValue;
 }
 
+std::vector<uint8_t> Pixels(const CRawImg& image)
+{
+    const uint8_t* p = image.GetImageData().GetData();
+    return std::vector<uint8_t>(p, p + image.GetImageData().GetSize());
+}
+
 TEST(RawImg, SetImageNeedsWidthTimesHeightBytesAndKeepsThemAll)
 {
     // {bytes, width, height, bits asked, bits written or 0 for refused};
@@ -58,6 +64,59 @@ TEST(RawImg, SetImageNeedsWidthTimesHeightBytesAndKeepsThemAll)
         EXPECT_EQ(HeaderField(image, 4), accepted ? width : 4);
         EXPECT_EQ(HeaderField(image, 14, 2), accepted ? written : 8);
     }
+}
+
+TEST(RawImg, FitToFrameCentresColumnsAndPadsOrKeepsTopRowsOrLeavesTheImage)
+{
+    // {width, height, column shift, row shift}: target (r, c) is source (r + rows, c + columns).
+    const int cases[][4] = {{256, 360, 8, -4}, {192, 400, -24, 0}, {237, 368, -1, 0},
+                            {243, 368, 1, 0},  {240, 365, 0, -1},  {240, 371, 0, 0},
+                            {240, 368, 0, 0}};
+    for (const auto& [width, height, columns, rows] : cases) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        CRawImg image = PatternImage(width, height, 24);
+        image.FitToFrame(240, 368);
+        ASSERT_EQ(image.GetImageData().GetSize(), 240u * 368u);
+        EXPECT_EQ(image.GetWidth() * 1000 + image.GetHeight(), 240368u);
+        EXPECT_EQ(HeaderField(image, 4) * 1000 + HeaderField(image, 8), 240368u);
+        EXPECT_EQ(HeaderField(image, 14, 2), 24u);
+        for (int r = 0; r < 368; ++r)
+            for (int c = 0; c < 240; ++c) {
+                const int sr = r + rows, sc = c + columns;
+                const bool inside = sr >= 0 && sr < height && sc >= 0 && sc < width;
+                ASSERT_EQ(image.GetImageData().ElementAt(r * 240 + c), inside ? Pattern(sr, sc) : 0)
+                    << "row " << r << " column " << c;
+            }
+    }
+
+    // What it cannot frame it leaves alone: an empty frame, or one whose result,
+    // widened intermediate or image exceeds the working size.
+    const uint32_t unframed[][4] = {{240, 368, 0, 368}, {240, 368, 240, 0}, {1000, 400, 1001, 400},
+                                    {800, 500, 1000, 400}, {1001, 400, 240, 368}};
+    for (const auto& [width, height, newWidth, newHeight] : unframed) {
+        CRawImg image = PatternImage(width, height);
+        const std::vector<uint8_t> before = Pixels(image);
+        image.FitToFrame(newWidth, newHeight);
+        EXPECT_EQ(image.GetWidth() + HeaderField(image, 4), 2 * width) << newWidth;
+        EXPECT_TRUE(Pixels(image) == before) << newWidth;
+    }
+}
+
+TEST(RawImg, FlipVerticalReversesRowsAndZeroesSurplusBytes)
+{
+    CMyByteArray pixels(8);
+    std::memcpy(pixels.GetData(), "\1\2\3\4\5\6\7\10", 8);
+    CRawImg image;
+    ASSERT_TRUE(image.SetImage(pixels, 2, 3, 8));
+    image.FlipVertical();
+    EXPECT_EQ(Pixels(image), (std::vector<uint8_t>{5, 6, 3, 4, 1, 2, 0, 0}));
+    image.FlipVertical();
+    EXPECT_EQ(Pixels(image), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 0, 0}));
+
+    image.Clear();
+    image.FlipVertical();
+    image.FitToFrame(2, 3);
+    EXPECT_EQ(image.GetWidth() + image.GetHeight() + image.GetImageData().GetSize(), 0u);
 }
 
 TEST(FingerscannerImageRecord, FillReplacesBufferAndCopiesAtMostItsSize)
