@@ -1,3 +1,4 @@
+#include <openssl/crypto.h>
 #include <openssl/rand.h>
 
 #include <cstring>
@@ -31,6 +32,16 @@ bool KnownProvider(DWORD nType)
 // A provider that breaks: the functions VESK_CRYPT_FAIL names fail with NTE_FAIL.
 bool Broken(const char* pszFunction) { return pal::SettingListHas("VESK_CRYPT_FAIL", pszFunction); }
 
+// OpenSSL frees its state in an exit handler of its own, registered at its
+// first use: a thread that still seals a message while the process exits (a
+// capture the library's detach is waiting for) would find it gone. Every use
+// here starts with a context, and the first one keeps OpenSSL to the end.
+bool KeepOpenSslToTheEnd()
+{
+    static const bool bInitialized = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+    return bInitialized;
+}
+
 DWORD PaddedLength(DWORD nLen) { return (nLen / CCryptKey::kBlock + 1) * CCryptKey::kBlock; }
 
 } // namespace
@@ -40,7 +51,7 @@ DWORD PaddedLength(DWORD nLen) { return (nLen / CCryptKey::kBlock + 1) * CCryptK
 BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* phProv, LPCWSTR szContainer, LPCWSTR, DWORD dwProvType,
                                  DWORD dwFlags)
 {
-    if (Broken("CryptAcquireContextW"))
+    if (Broken("CryptAcquireContextW") || !KeepOpenSslToTheEnd())
         return Fail(NTE_FAIL);
     if (!phProv)
         return Fail(ERROR_INVALID_PARAMETER);
