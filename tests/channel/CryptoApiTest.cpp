@@ -147,15 +147,11 @@ TEST(CryptoApi, AcquireAndHandleErrors)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NTE_BAD_UID));
 }
 
-TEST(CryptoApi, SystemMessagesForCryptoCodes)
+// NTE_BAD_DATA's text is checked in the log lines of C3DESEncode's tamper test.
+TEST(CryptoApi, UnknownCodesHaveNoSystemMessage)
 {
     WCHAR buffer[512];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             static_cast<DWORD>(NTE_BAD_DATA), 0, buffer, 512, nullptr);
-    EXPECT_EQ(WString(buffer, n), WString(W("Bad Data.\r\n")));
-    EXPECT_EQ(
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0xDEADBEEF, 0, buffer, 512, nullptr),
-        0u);
+    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0xDEADBEEF, 0, buffer, 512, nullptr), 0u);
 }
 
 } // namespace

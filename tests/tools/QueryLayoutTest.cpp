@@ -58,19 +58,6 @@ TEST(RegToolQuery, LayoutOfKeysValuesAndSearches)
     EXPECT_EQ(regtool::kNotFound, none.err);
 }
 
-// The two views of HKLM\SOFTWARE are distinct keys.
-TEST(RegToolQuery, ViewsAreSeparate)
-{
-    testkit::CScratchMachine machine;
-    const std::string key = "HKLM\\SOFTWARE\\vesk-view";
-    ASSERT_EQ(0, Reg({"add", key, "/v", "bits", "/d", "32", "/reg:32"}).exitCode);
-    EXPECT_EQ(1, Reg({"query", key, "/reg:64"}).exitCode);
-    EXPECT_EQ("\nHKEY_LOCAL_MACHINE\\SOFTWARE\\vesk-view\n    bits    REG_SZ    32\n",
-              Reg({"query", key, "/reg:32"}).out);
-    ASSERT_EQ(0, Reg({"delete", key, "/reg:32"}).exitCode);
-    EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
-}
-
 // Without a view flag the tool writes where the library reads, as reg.exe in a
 // 64-bit prompt does; it used to land in Wow6432Node.
 TEST(RegToolQuery, NoViewFlagMeansTheNativeView)
@@ -84,6 +71,13 @@ TEST(RegToolQuery, NoViewFlagMeansTheNativeView)
                                      W("SensorDetectOrder"), order, false, false));
     EXPECT_EQ(order, (std::vector<WString>{W("Upek TCS3"), W("vesk bit")}));
     EXPECT_EQ(0, Reg({"query", key, "/reg:64", "/v", "SensorDetectOrder"}).exitCode);
+    EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
+    // /reg:32 reaches the other view's own key, for writing as for deleting.
+    ASSERT_EQ(0, Reg({"add", key, "/v", "bits", "/d", "32", "/reg:32"}).exitCode);
+    EXPECT_EQ("\nHKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\veskSensor\\Settings\n    bits    REG_SZ    32\n",
+              Reg({"query", key, "/reg:32"}).out);
+    EXPECT_EQ(1, Reg({"query", key, "/reg:64", "/v", "bits"}).exitCode);
+    ASSERT_EQ(0, Reg({"delete", key, "/reg:32", "/f"}).exitCode);
     EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
 }
 
