@@ -233,7 +233,7 @@ TEST_F(RegistryWrappers, ViewFlagIsAddedOnEveryVersionButWindows2000)
 {
     Set(W("Where"), REG_DWORD, {64, 0, 0, 0}, KEY_WOW64_64KEY);
     Set(W("Where"), REG_DWORD, {32, 0, 0, 0}, KEY_WOW64_32KEY);
-    for (const char* version : {"5.1", "5.2", "6.0", "6.1", "10.0"}) {
+    for (const char* version : {"5.1", "10.0"}) {
         SCOPED_TRACE(version);
         pal::SetSetting("VESK_WINVER", version);
         for (const bool use32 : {false, true}) {
@@ -253,9 +253,6 @@ TEST_F(RegistryWrappers, ViewFlagIsAddedOnEveryVersionButWindows2000)
         pal::SetSetting("VESK_WINVER", "5.0");
         EXPECT_EQ(Wrapper(which), ERROR_SUCCESS) << which;
     }
-    HKEY raw = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw),
-              ERROR_INVALID_PARAMETER);
 
     // An unreadable version refuses without touching the registry.
     pal::SetSetting("VESK_WINVER", "not a version");

@@ -14,16 +14,8 @@ namespace {
 using regtool::Reg;
 using Bytes = std::vector<uint8_t>;
 
-// Terminated strings, one after another, as REG_SZ and REG_MULTI_SZ store them.
-Bytes Sz(const std::vector<std::u16string>& parts)
-{
-    Bytes bytes;
-    for (const std::u16string& part : parts) {
-        for (const char16_t c : part + u'\0')
-            bytes.insert(bytes.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
-    }
-    return bytes;
-}
+using testkit::MultiSz;
+using testkit::Sz;
 
 struct StoredCase {
     const char* name;                  // empty: the default value
@@ -37,23 +29,23 @@ const char* const kKey = "HKCU\\Software\\vesk-rt";
 const std::vector<StoredCase>& Cases()
 {
     static const std::vector<StoredCase> cases = {
-        {"sz", {"/t", "REG_SZ", "/d", "hello world"}, REG_SZ, Sz({u"hello world"})},
-        {"sz-nodata", {}, REG_SZ, Sz({u""})},
-        {"sz-quotes", {"/d", "a \"q\" \\ b"}, REG_SZ, Sz({u"a \"q\" \\ b"})},
-        {"expand", {"/t", "reg_expand_sz", "/d", "%TEMP%\\x"}, REG_EXPAND_SZ, Sz({u"%TEMP%\\x"})},
+        {"sz", {"/t", "REG_SZ", "/d", "hello world"}, REG_SZ, Sz(u"hello world")},
+        {"sz-nodata", {}, REG_SZ, Sz(u"")},
+        {"sz-quotes", {"/d", "a \"q\" \\ b"}, REG_SZ, Sz(u"a \"q\" \\ b")},
+        {"expand", {"/t", "reg_expand_sz", "/d", "%TEMP%\\x"}, REG_EXPAND_SZ, Sz(u"%TEMP%\\x")},
         {"dword-max", {"/t", "REG_DWORD", "/d", "0xFFFFFFFF"}, REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}},
         {"dword-dec", {"/t", "REG_DWORD", "/d", "305419896"}, REG_DWORD, {0x78, 0x56, 0x34, 0x12}},
         {"qword", {"/t", "REG_QWORD", "/d", "0xFFFFFFFFFFFFFFFF"}, REG_QWORD, Bytes(8, 0xFF)},
         {"binary", {"/t", "REG_BINARY", "/d", "00ff10A0"}, REG_BINARY, {0x00, 0xFF, 0x10, 0xA0}},
         {"binary-empty", {"/t", "REG_BINARY", "/d", ""}, REG_BINARY, {}},
-        {"multi", {"/t", "REG_MULTI_SZ", "/d", "a\\0bc\\0d"}, REG_MULTI_SZ, Sz({u"a", u"bc", u"d", u""})},
+        {"multi", {"/t", "REG_MULTI_SZ", "/d", "a\\0bc\\0d"}, REG_MULTI_SZ, MultiSz({u"a", u"bc", u"d"})},
         {"multi-sep", {"/t", "REG_MULTI_SZ", "/s", ",", "/d", "x\\y,z"}, REG_MULTI_SZ,
-         Sz({u"x\\y", u"z", u""})},
-        {"multi-empty", {"/t", "REG_MULTI_SZ", "/d", ""}, REG_MULTI_SZ, Sz({u"", u""})},
+         MultiSz({u"x\\y", u"z"})},
+        {"multi-empty", {"/t", "REG_MULTI_SZ", "/d", ""}, REG_MULTI_SZ, MultiSz({u""})},
         {"none", {"/t", "REG_NONE", "/d", "0102"}, REG_NONE, {0x01, 0x02}},
-        {"", {"/d", "default"}, REG_SZ, Sz({u"default"})},
+        {"", {"/d", "default"}, REG_SZ, Sz(u"default")},
         {"gr\xC3\xBC\xC3\x9F" "e", {"/d", "\xE2\x82\xAC \xF0\x9D\x84\x9E"}, REG_SZ,
-         Sz({u"\u20ac \U0001D11E"})},
+         Sz(u"\u20ac \U0001D11E")},
     };
     return cases;
 }
