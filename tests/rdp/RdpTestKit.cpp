@@ -101,35 +101,40 @@ CChild::CChild(const std::vector<std::string>& argv, const std::string& sStem)
 
 void CChild::Signal(int nSignal) const { kill(m_nPid, nSignal); }
 
-int CChild::Wait(std::chrono::seconds limit)
+namespace {
+
+// Whether the condition comes true within the time, asked every 20 ms.
+template <class F>
+bool Within(std::chrono::seconds limit, F holds)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (int nStatus = 0; m_nPid > 0;) {
-        const pid_t nDone = waitpid(m_nPid, &nStatus, WNOHANG);
-        if (nDone == m_nPid) {
-            m_nPid = -1;
-            return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(m_nPid, SIGKILL);
-            waitpid(m_nPid, &nStatus, 0);
-            m_nPid = -1;
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        if (holds())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
     }
-    return -1;
+}
+
+}  // namespace
+
+int CChild::Wait(std::chrono::seconds limit)
+{
+    if (m_nPid <= 0)
+        return -1;
+    int nStatus = 0;
+    const bool bEnded = Within(limit, [&] { return waitpid(m_nPid, &nStatus, WNOHANG) == m_nPid; });
+    if (!bEnded) {
+        kill(m_nPid, SIGKILL);
+        waitpid(m_nPid, &nStatus, 0);
+    }
+    m_nPid = -1;
+    return !bEnded ? -1 : WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
 }
 
 bool WaitForText(const std::string& sPath, const std::string& sText)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (testkit::ReadFile(sPath).find(sText) == std::string::npos) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return Within(std::chrono::seconds(20), [&] { return testkit::ReadFile(sPath).find(sText) != std::string::npos; });
 }
 
 }  // namespace rdptest
