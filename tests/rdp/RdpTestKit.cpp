@@ -101,11 +101,9 @@ CChild::CChild(const std::vector<std::string>& argv, const std::string& sStem)
 
 void CChild::Signal(int nSignal) const { kill(m_nPid, nSignal); }
 
-namespace {
-
 // Whether the condition comes true within the time, asked every 20 ms.
 template <class F>
-bool Within(std::chrono::seconds limit, F holds)
+static bool Within(std::chrono::seconds limit, F holds)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
@@ -115,8 +113,6 @@ bool Within(std::chrono::seconds limit, F holds)
             return false;
     }
 }
-
-}  // namespace
 
 int CChild::Wait(std::chrono::seconds limit)
 {

@@ -20,6 +20,14 @@ using vrdp::EFrame;
 
 char g_szName[] = "VTEST";
 
+// The call fails, and the caller's GetLastError tells why.
+void ExpectFails(DWORD nCode, const std::function<BOOL()>& call)
+{
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(call());
+    EXPECT_EQ(GetLastError(), nCode);
+}
+
 class WtsApiTest : public testkit::MachineTest {
 protected:
     WtsApiTest() { setenv("VESK_RDP_SESSION", Socket().c_str(), 1); }
@@ -68,9 +76,7 @@ TEST_F(WtsApiTest, OpenRefusalsCarryWindowsCodes)
             });
         }
         setenv("VESK_RDP_SESSION", row.sSocket.c_str(), 1);
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(m_wts.Open(WTS_CURRENT_SERVER_HANDLE, row.nSession, row.sName.data()), nullptr);
-        EXPECT_EQ(GetLastError(), row.nCode);
+        ExpectFails(row.nCode, [&] { return m_wts.Open(WTS_CURRENT_SERVER_HANDLE, row.nSession, row.sName.data()) != nullptr; });
         m_client.Join();
     }
 }
@@ -124,12 +130,8 @@ TEST_F(WtsApiTest, AClientThatIsGoneBreaksTheHandleForGood)
         char buffer[1608];
         ULONG nCount = 0;
         for (int i = 0; i < 2; ++i) {
-            SetLastError(ERROR_SUCCESS);
-            EXPECT_FALSE(m_wts.Read(hChannel, 1000, buffer, sizeof buffer, &nCount));
-            EXPECT_EQ(GetLastError(), DWORD(ERROR_BROKEN_PIPE));
-            SetLastError(ERROR_SUCCESS);
-            EXPECT_FALSE(m_wts.Write(hChannel, buffer, 10, &nCount));
-            EXPECT_EQ(GetLastError(), DWORD(ERROR_BROKEN_PIPE));
+            ExpectFails(ERROR_BROKEN_PIPE, [&] { return m_wts.Read(hChannel, 1000, buffer, sizeof buffer, &nCount); });
+            ExpectFails(ERROR_BROKEN_PIPE, [&] { return m_wts.Write(hChannel, buffer, 10, &nCount); });
         }
         m_client.Join();
         EXPECT_TRUE(m_wts.Close(hChannel));
@@ -149,17 +151,13 @@ TEST_F(WtsApiTest, CloseEndsAReadUnderWayAndMakesTheHandleStale)
         vrdp::ReceiveFrame(nFd, frame, 20000);  // until the session closes
         Send(nFd, EFrame::Chunk, 1, CHANNEL_FLAG_ONLY, Bytes(1));
     });
-    SetLastError(ERROR_SUCCESS);
     PVOID pBuffer = nullptr;
     DWORD nBytes = 0;
-    EXPECT_FALSE(m_wts.Query(hChannel, WTSVirtualClientData, &pBuffer, &nBytes));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
+    ExpectFails(ERROR_NOT_SUPPORTED, [&] { return m_wts.Query(hChannel, WTSVirtualClientData, &pBuffer, &nBytes); });
     Bytes tooLong(vrdp::kMaxFrameData + 1);
-    for (const ULONG nSize : {ULONG(tooLong.size()), ULONG(0)}) {
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(m_wts.Write(hChannel, reinterpret_cast<PCHAR>(tooLong.data()), nSize, &nBytes));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    }
+    for (const ULONG nSize : {ULONG(tooLong.size()), ULONG(0)})
+        ExpectFails(ERROR_INVALID_PARAMETER,
+                    [&] { return m_wts.Write(hChannel, reinterpret_cast<PCHAR>(tooLong.data()), nSize, &nBytes); });
 
     auto read = std::async(std::launch::async, [&] {
         char buffer[1608];
@@ -174,15 +172,9 @@ TEST_F(WtsApiTest, CloseEndsAReadUnderWayAndMakesTheHandleStale)
     for (const HANDLE hStale : {hChannel, reinterpret_cast<HANDLE>(0x104)}) {
         char buffer[16];
         ULONG nCount = 0;
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(m_wts.Read(hStale, 0, buffer, sizeof buffer, &nCount));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(m_wts.Write(hStale, buffer, 1, &nCount));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
-        SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(m_wts.Close(hStale));
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+        ExpectFails(ERROR_INVALID_HANDLE, [&] { return m_wts.Read(hStale, 0, buffer, sizeof buffer, &nCount); });
+        ExpectFails(ERROR_INVALID_HANDLE, [&] { return m_wts.Write(hStale, buffer, 1, &nCount); });
+        ExpectFails(ERROR_INVALID_HANDLE, [&] { return m_wts.Close(hStale); });
     }
 }
 
