@@ -3,10 +3,10 @@
 #include "LogLines.h"
 
 #include <mutex>
+#include <utility>
 
 #include "support/Logging.h"
 
-namespace loglines {
 namespace {
 
 std::mutex g_lock;
@@ -18,30 +18,22 @@ void Keep(int nKind, const WCHAR* text)
     g_kept[nKind].push_back(pal::ToUtf8(text));
 }
 
-std::vector<std::string> Kept(int nKind)
+std::vector<std::string> Take(int nKind, bool bClear)
 {
     std::lock_guard<std::mutex> guard(g_lock);
-    return g_kept[nKind];
+    return bClear ? std::exchange(g_kept[nKind], {}) : g_kept[nKind];
 }
 
 }  // namespace
 
-void Clear()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    g_kept[0].clear();
-    g_kept[1].clear();
-}
+void loglines::Clear() { Take(0, true); Take(1, true); }
+std::vector<std::string> loglines::Errors() { return Take(0, false); }
+std::vector<std::string> loglines::Debug() { return Take(1, false); }
 
-std::vector<std::string> Errors() { return Kept(0); }
-std::vector<std::string> Debug() { return Kept(1); }
-
-}  // namespace loglines
-
-void LogError(const WCHAR* text) { loglines::Keep(0, text); }
+void LogError(const WCHAR* text) { Keep(0, text); }
 void LogWarning(const WCHAR*) {}
 void LogInfo(const WCHAR*) {}
-void LogDebug(const WCHAR* text) { loglines::Keep(1, text); }
+void LogDebug(const WCHAR* text) { Keep(1, text); }
 bool IsErrorEnabled() { return true; }
 bool IsWarningEnabled() { return false; }
 bool IsInfoEnabled() { return false; }
