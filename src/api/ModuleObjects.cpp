@@ -37,8 +37,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD nReason, LPVOID pReser
         // An ending Windows process has no other thread left; elsewhere a
         // capture thread may still run and must be out of the drivers and
         // the logger before they go.
-        if (!pReserved)
+        if (!pReserved) {
             EndCapturesForUnload();
+            ReleaseKeptLibraries();
+        }
         ReleaseFileLoggerFacility();
     }
     return TRUE;

@@ -6,10 +6,12 @@
 
 #include "capture/ExtractionThreadData.h"
 #include "channel/CVCData.h"
+#include "drivers/CSensor.h"
 #include "support/CWinOS.h"
 #include "support/Format.h"
 #include "support/LittleEndian.h"
 #include "support/Logging.h"
+#include "support/ThisModule.h"
 
 namespace {
 
@@ -133,6 +135,7 @@ bool CVCServer::_Bind()
         m_hWtsApi = LoadLibraryW(W("WtsApi32.dll"));
         if (!m_hWtsApi)
             return false;
+        KeepLoadedForCaptures(W("WtsApi32.dll"), &EndCapturesForUnload);
         m_pfnOpen = Resolve<PfnOpen>(m_hWtsApi, "WTSVirtualChannelOpen");
         m_pfnClose = Resolve<PfnClose>(m_hWtsApi, "WTSVirtualChannelClose");
         m_pfnWrite = Resolve<PfnWrite>(m_hWtsApi, "WTSVirtualChannelWrite");

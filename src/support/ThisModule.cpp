@@ -1,6 +1,7 @@
 #include "support/ThisModule.h"
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -8,6 +9,16 @@ namespace {
 constexpr DWORD kPathCapacity = 1024;
 
 std::atomic<HMODULE> g_hThisModule{nullptr};
+// One library is all the capture thread loads at run time today; plain words,
+// so that they outlive every static object.
+std::atomic<HMODULE> g_hKept{nullptr};
+std::atomic<void (*)()> g_pfnEndCaptures{nullptr};
+
+void EndCapturesAtExit()
+{
+    if (void (*const pfnEnd)() = g_pfnEndCaptures.load())
+        pfnEnd();
+}
 
 }  // namespace
 
@@ -25,4 +36,25 @@ HMODULE HoldThisModule()
     if (nLen == 0 || nLen >= kPathCapacity)
         return nullptr;
     return LoadLibraryW(szPath);
+}
+
+void KeepLoadedForCaptures(const WCHAR* pszLibrary, void (*pfnEndCaptures)())
+{
+    if (g_hKept.load())
+        return;
+    const HMODULE hLibrary = LoadLibraryW(pszLibrary);
+    HMODULE hNone = nullptr;
+    if (!hLibrary || !g_hKept.compare_exchange_strong(hNone, hLibrary)) {
+        if (hLibrary)
+            FreeLibrary(hLibrary);
+        return;
+    }
+    g_pfnEndCaptures.store(pfnEndCaptures);
+    std::atexit(EndCapturesAtExit);
+}
+
+void ReleaseKeptLibraries()
+{
+    if (const HMODULE hLibrary = g_hKept.exchange(nullptr))
+        FreeLibrary(hLibrary);
 }

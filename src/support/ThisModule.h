@@ -9,3 +9,11 @@ void SetThisModule(HMODULE hModule);
 // One more reference on the module, or null when there is none to take. The
 // holder drops it with FreeLibraryAndExitThread as its thread's last act.
 HMODULE HoldThisModule();
+
+// For a library the capture thread loads at run time (the session's channel
+// library): loads it once more, to be freed by ReleaseKeptLibraries, and the
+// first time also has every capture ended when the process exits, before that
+// library's own exit handlers run (at a POSIX exit, handlers registered later
+// run first, and the threads still run). The end is EndCapturesForUnload.
+void KeepLoadedForCaptures(const WCHAR* pszLibrary, void (*pfnEndCaptures)());
+void ReleaseKeptLibraries();
