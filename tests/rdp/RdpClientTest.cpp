@@ -4,14 +4,10 @@
 // side is libWtsApi32 in this process.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <sstream>
 
 #include "RdpTestKit.h"
@@ -24,63 +20,23 @@ namespace {
 
 using rdptest::Bytes;
 
-const std::u16string kAddins = u"Software\\Microsoft\\Terminal Server Client\\Default\\AddIns\\";
 char g_szChannel[] = "VTEST";
-
-void Register(const std::u16string& sKey, const std::u16string& sPath)
-{
-    testkit::SetValue(HKEY_CURRENT_USER, kAddins + sKey, u"Name", REG_SZ, testkit::Sz(sPath));
-}
-
-// The test add-in by the Windows path the registration names.
-std::u16string InstallTestAddin(const testkit::CScratchMachine& machine)
-{
-    fs::create_symlink(VESK_TEST_ADDIN_PATH, machine.SystemDir() + "/libveskTestAddin.so");
-    return pal::FromUtf8(machine.SystemDir()) + u"\\veskTestAddin.dll";
-}
-
-struct SLogLine {
-    std::string sThread;
-    std::string sText;
-};
-
-// The add-in's log: "T<thread id> text" lines.
-std::vector<SLogLine> ReadLog(const std::string& sPath)
-{
-    std::vector<SLogLine> lines;
-    std::istringstream text(testkit::ReadFile(sPath));
-    for (std::string sLine; std::getline(text, sLine);) {
-        const size_t nSpace = sLine.find(' ');
-        lines.push_back({sLine.substr(0, nSpace), sLine.substr(nSpace + 1)});
-    }
-    return lines;
-}
-
-size_t IndexOf(const std::vector<SLogLine>& lines, const std::string& sText)
-{
-    const auto it = std::find_if(lines.begin(), lines.end(), [&](const SLogLine& line) { return line.sText == sText; });
-    return static_cast<size_t>(it - lines.begin());
-}
 
 bool StartsWith(const std::string& sText, const char* pszStart) { return sText.rfind(pszStart, 0) == 0; }
 
 class RdpClientTest : public testkit::MachineTest {
 protected:
-    RdpClientTest() : m_sAddin(InstallTestAddin(m_machine))
+    RdpClientTest()
     {
-        setenv("VESK_RDP_TEST_LOG", Log().c_str(), 1);
+        fs::create_symlink(VESK_TEST_ADDIN_PATH, m_machine.SystemDir() + "/libveskTestAddin.so");
+        testkit::SetValue(HKEY_CURRENT_USER, u"Software\\Microsoft\\Terminal Server Client\\Default\\AddIns\\veskTest",
+                          u"Name", REG_SZ, testkit::Sz(pal::FromUtf8(m_machine.SystemDir()) + u"\\veskTestAddin.dll"));
+        setenv("VESK_RDP_TEST_LOG", Path("addin.log").c_str(), 1);
         setenv("VESK_RDP_SESSION", Socket().c_str(), 1);
     }
 
     std::string Socket() const { return Path("rdp.sock"); }
-    std::string Log() const { return Path("addin.log"); }
-    std::unique_ptr<rdptest::CChild> Start(const std::string& sStem = "client")
-    {
-        auto child = std::make_unique<rdptest::CChild>(
-            std::vector<std::string>{VESK_RDP_CLIENT_EXE, "--socket", Socket()}, Path(sStem));
-        EXPECT_TRUE(rdptest::WaitForText(Path(sStem + ".out"), "listening on")) << testkit::ReadFile(Path(sStem + ".err"));
-        return child;
-    }
+
     // Reads one block written by the add-in, chunk by chunk, each behind its
     // header; answers the chunks' headers.
     std::vector<CHANNEL_PDU_HEADER> ReadBlock(HANDLE hChannel, Bytes& block)
@@ -102,32 +58,22 @@ protected:
         }
         return headers;
     }
-    HANDLE Open()
-    {
-        const HANDLE hChannel = m_wts.Open(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, g_szChannel);
-        EXPECT_NE(hChannel, nullptr) << GetLastError();
-        return hChannel;
-    }
-    void Write(HANDLE hChannel, Bytes block)
-    {
-        ULONG nWritten = 0;
-        EXPECT_TRUE(m_wts.Write(hChannel, reinterpret_cast<PCHAR>(block.data()), ULONG(block.size()), &nWritten));
-    }
 
-    const std::u16string m_sAddin;
     rdptest::CWtsApi m_wts;
 };
 
 // A session's block reaches the add-in in chunks of at most 1600 bytes with
 // the total length and FIRST/LAST flags; the add-in's write of it (from its
-// own thread) comes back to the session the same way, behind the headers.
-// Every event comes on the one channel thread, in the order of a real
-// client, and Ctrl-C ends the run with DISCONNECTED and TERMINATED.
+// own thread) comes back to the session the same way, behind the headers,
+// and WRITE_COMPLETE follows it. Every other event comes on the one channel
+// thread, in the order of a real client, and Ctrl-C ends the run with
+// DISCONNECTED and TERMINATED, status 0 and the socket file removed.
 TEST_F(RdpClientTest, BlocksTravelBothWaysInChunksWithEveryEventOnTheChannelThread)
 {
-    Register(u"veskTest", m_sAddin);
-    auto client = Start();
-    const HANDLE hChannel = Open();
+    rdptest::CChild client({VESK_RDP_CLIENT_EXE, "--socket", Socket()}, Path("client"));
+    ASSERT_TRUE(rdptest::WaitForText(Path("client.out"), "listening on")) << testkit::ReadFile(Path("client.err"));
+    const HANDLE hChannel = m_wts.Open(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, g_szChannel);
+    ASSERT_NE(hChannel, nullptr) << GetLastError();
     struct Row {
         size_t nSize;
         std::vector<uint32_t> flags;  // of chunks of 1600 bytes but the last
@@ -137,139 +83,65 @@ TEST_F(RdpClientTest, BlocksTravelBothWaysInChunksWithEveryEventOnTheChannelThre
         {3200, {CHANNEL_FLAG_FIRST, CHANNEL_FLAG_LAST}},
         {1, {CHANNEL_FLAG_ONLY}},
     };
-    std::vector<std::string> expectedData;
+    std::vector<std::string> expected = {
+        "entry size=" + std::to_string(sizeof(CHANNEL_ENTRY_POINTS)) + " version=1",
+        "init rc=0 handle-nonnull=1",
+        "event INITIALIZED handle-ok=1 data-null=1",
+        "event CONNECTED handle-ok=1 data-null=1",
+        "open rc=0 handle-nonzero=1",
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.nSize);
-        const Bytes block = rdptest::Pattern(row.nSize, uint8_t(row.nSize));
-        Write(hChannel, block);
+        Bytes block = rdptest::Pattern(row.nSize, uint8_t(row.nSize));
+        ULONG nWritten = 0;
+        EXPECT_TRUE(m_wts.Write(hChannel, reinterpret_cast<PCHAR>(block.data()), ULONG(block.size()), &nWritten));
         Bytes echoed;
         const std::vector<CHANNEL_PDU_HEADER> headers = ReadBlock(hChannel, echoed);
         EXPECT_EQ(echoed, block);
         ASSERT_EQ(headers.size(), row.flags.size());
         for (size_t i = 0; i < headers.size(); ++i) {
             EXPECT_TRUE(headers[i].length == row.nSize && headers[i].flags == row.flags[i]);
-            expectedData.push_back("data handle-ok=1 len=" + std::to_string(std::min<size_t>(1600, row.nSize - 1600 * i)) +
-                                   " total=" + std::to_string(row.nSize) + " flags=" + std::to_string(row.flags[i]));
+            expected.push_back("data handle-ok=1 len=" + std::to_string(std::min<size_t>(1600, row.nSize - 1600 * i)) +
+                               " total=" + std::to_string(row.nSize) + " flags=" + std::to_string(row.flags[i]));
         }
     }
     EXPECT_TRUE(m_wts.Close(hChannel));
-    client->Signal(SIGINT);
-    ASSERT_EQ(client->Wait(std::chrono::seconds(30)), 0);
-    EXPECT_NE(testkit::ReadFile(Path("client.out")).find("shutting down: Ctrl-C (SIGINT)"), std::string::npos);
-
-    const std::vector<SLogLine> log = ReadLog(Log());
-    ASSERT_FALSE(log.empty());
-    const std::string sChannelThread = log.front().sThread;
-    std::vector<std::string> onChannelThread;
-    for (const SLogLine& line : log) {
-        const bool bWriter = StartsWith(line.sText, "writ") && !StartsWith(line.sText, "write-complete");
-        EXPECT_EQ(line.sThread == sChannelThread, !bWriter) << line.sText;
-        if (!bWriter && !StartsWith(line.sText, "write-complete"))
-            onChannelThread.push_back(line.sText);
-    }
-    std::vector<std::string> expected = {  // the entry points' refusals among them
-        "entry size=" + std::to_string(sizeof(CHANNEL_ENTRY_POINTS)) + " version=1",
-        "init-bad-name rc=6",
-        "init-too-many rc=5",
-        "init rc=0 options=80200000 handle-nonnull=1",
-        "init-again rc=1",
-        "event INITIALIZED handle-ok=1 data-null=1",
-        "init-outside-entry rc=15",
-        "event CONNECTED handle-ok=1 data-null=1",
-        "open-unknown rc=13",
-        "open rc=0 handle-nonzero=1",
-        "open-again rc=14",
-    };
-    expected.insert(expected.end(), expectedData.begin(), expectedData.end());
+    client.Signal(SIGINT);
+    ASSERT_EQ(client.Wait(std::chrono::seconds(30)), 0);
+    EXPECT_FALSE(fs::exists(Socket()));
     expected.push_back("event DISCONNECTED handle-ok=1 data-null=1");
     expected.push_back("event TERMINATED handle-ok=1 data-null=1");
-    EXPECT_EQ(onChannelThread, expected);
 
-    EXPECT_LT(IndexOf(log, "write-null rc=16 write-zero rc=17 write-bad-handle rc=7 write-over-16-MiB rc=12"), log.size());
+    // The add-in's log: "T<thread id> text" lines.
+    std::istringstream log(testkit::ReadFile(Path("addin.log")));
+    std::vector<std::string> texts, onChannelThread;
+    std::string sChannelThread;
+    for (std::string sLine; std::getline(log, sLine);) {
+        const std::string sThread = sLine.substr(0, sLine.find(' ')), sText = sLine.substr(sLine.find(' ') + 1);
+        if (sChannelThread.empty())
+            sChannelThread = sThread;
+        const bool bWriter = StartsWith(sText, "writ") && !StartsWith(sText, "write-complete");
+        EXPECT_EQ(sThread == sChannelThread, !bWriter) << sText;
+        if (!StartsWith(sText, "writ"))
+            onChannelThread.push_back(sText);
+        texts.push_back(sText);
+    }
+    EXPECT_EQ(onChannelThread, expected);
     for (const std::string sUser : {"1", "2", "3"}) {
         SCOPED_TRACE(sUser);
-        const size_t nComplete = IndexOf(log, "write-complete user=" + sUser);
-        EXPECT_LT(nComplete, log.size());
-        EXPECT_LT(IndexOf(log, "writing user=" + sUser), nComplete);
+        const auto writing = std::find(texts.begin(), texts.end(), "writing user=" + sUser);
+        EXPECT_NE(std::find(writing, texts.end(), "write-complete user=" + sUser), texts.end());
     }
 }
 
-// After pVirtualChannelClose the add-in's writes answer CHANNEL_RC_NOT_OPEN
-// and the session's blocks are dropped; SIGTERM ends the run like Ctrl-C.
-// The socket is only this user's and refused to a second client while one
-// listens on it; one left by a client that ended is replaced.
-TEST_F(RdpClientTest, AnAddinThatClosesItsChannelGetsNoMoreData)
+TEST(RdpClientToolTest, AMissingSocketIsOneErrorLineAndStatus2)
 {
-    Register(u"veskTest", m_sAddin);
-    const std::vector<std::string> second = {VESK_RDP_CLIENT_EXE, "--socket", Socket(), "--seconds", "1"};
-    {
-        auto client = Start();
-        struct stat info {};
-        ASSERT_EQ(stat(Socket().c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0600u);
-        const testkit::ProcessResult refused = testkit::RunProcess(second);
-        EXPECT_EQ(refused.exitCode, 3);
-        EXPECT_NE(refused.err.find("is in use by a running client"), std::string::npos) << refused.err;
-
-        const HANDLE hChannel = Open();
-        Write(hChannel, {'c', 'l', 'o', 's', 'e'});
-        ASSERT_TRUE(rdptest::WaitForText(Log(), "write-after-close rc=10"));
-        Write(hChannel, Bytes(7, 1));
-        EXPECT_TRUE(rdptest::WaitForText(Path("client.out"), "is not open: 7 bytes from the session dropped"));
-        m_wts.Close(hChannel);
-        client->Signal(SIGTERM);
-        EXPECT_EQ(client->Wait(std::chrono::seconds(30)), 0);
-        EXPECT_NE(testkit::ReadFile(Path("client.out")).find("shutting down: SIGTERM"), std::string::npos);
-        EXPECT_FALSE(fs::exists(Socket()));
-    }
-    const vrdp::CFileDescriptor stale(socket(AF_UNIX, SOCK_STREAM, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, Socket().c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(bind(stale.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    const testkit::ProcessResult replaced = testkit::RunProcess(second);
-    EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
-}
-
-TEST(RdpClientToolTest, BadArgumentsAreOneLineAndStatus2)
-{
-    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
-        {{}, "missing --socket PATH"},
-        {{"--socket", "s", "--seconds", "1e3"}, "'--seconds' needs a whole number from 1"},
-    };
-    for (const auto& [args, sMessage] : rows) {
-        std::vector<std::string> argv = {VESK_RDP_CLIENT_EXE};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const testkit::ProcessResult result = testkit::RunProcess(argv);
-        SCOPED_TRACE(result.err);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_EQ(result.out, "");
-        EXPECT_TRUE(StartsWith(result.err, "ERROR: ") && result.err.find(sMessage) != std::string::npos);
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
-    }
-}
-
-// An add-in that cannot be loaded or refuses is skipped with a line on
-// standard error; the run fails (status 1) only when none is left.
-TEST(RdpClientToolTest, UnusableAddinsAreSkipped)
-{
-    for (const char* pszGood : {"", "refuse", "serve"}) {
-        SCOPED_TRACE(pszGood);
-        const bool bServes = std::strcmp(pszGood, "serve") == 0;
-        const testkit::CScratchMachine machine;
-        const std::u16string sGood = InstallTestAddin(machine);
-        Register(u"absent", sGood.substr(0, sGood.rfind(u'\\')) + u"\\absent.dll");
-        if (*pszGood)
-            Register(u"veskTest", sGood);
-        const std::string sSocket = machine.Path("rdp.sock");
-        const testkit::ProcessResult result = testkit::RunProcess(
-            {VESK_RDP_CLIENT_EXE, "--socket", sSocket, "--seconds", "1"}, {{"VESK_RDP_TEST_MODE", pszGood}});
-        EXPECT_EQ(result.exitCode, bServes ? 0 : 1) << result.out;
-        EXPECT_NE(result.err.find("absent.dll) cannot be loaded (error 126)"), std::string::npos) << result.err;
-        EXPECT_EQ(result.err.find("answered FALSE from VirtualChannelEntry") != std::string::npos, !bServes && *pszGood);
-        EXPECT_FALSE(fs::exists(sSocket));
-        EXPECT_EQ(result.out.find("veskTestAddin.dll) loaded: channel(s) VTEST") != std::string::npos, bServes);
-    }
+    const testkit::ProcessResult result = testkit::RunProcess({VESK_RDP_CLIENT_EXE});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.substr(0, 7), "ERROR: ");
+    EXPECT_NE(result.err.find("missing --socket PATH"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
 }
 
 }  // namespace
