@@ -14,20 +14,6 @@ constexpr uint32_t kImageEvent = FS_EVENT_IMAGE;
 constexpr uint32_t kFirstEvent = 1025;
 constexpr uint32_t kLastEvent = 6000;
 
-template <class TBuild>
-void Debug(TBuild&& build)
-{
-    if (IsDebugEnabled())
-        LogDebug(WString(build()).c_str());
-}
-
-template <class TBuild>
-void Error(TBuild&& build)
-{
-    if (IsErrorEnabled())
-        LogError(WString(build()).c_str());
-}
-
 WString Decimal(uint64_t nValue) { return FormatDecimal(static_cast<int64_t>(nValue)); }
 
 bool HasPixels(const FingerscannerImage* pImage)
@@ -69,12 +55,12 @@ bool CVCClient::Initialize(PCHANNEL_ENTRY_POINTS pEntryPoints)
                                                                VCInitEventProc)
                              : UINT(CHANNEL_RC_BAD_PROC);
     if (nResult != CHANNEL_RC_OK) {
-        Debug([nResult] {
+        LogDebugLine([nResult] {
             return W("CVCClient::CVCClient(): m_pChFnPtr->pVirtualChannelInit Failed. ErrorCode: ") + Decimal(nResult);
         });
         return false;
     }
-    Debug([] { return W("CVCClient::CVCClient(): m_pChFnPtr->pVirtualChannelInit succeeded"); });
+    LogDebugLine([] { return W("CVCClient::CVCClient(): m_pChFnPtr->pVirtualChannelInit succeeded"); });
     if (definition.options & CHANNEL_OPTION_INITIALIZED) {
         m_bInitialized = true;
         return true;
@@ -101,26 +87,26 @@ void CVCClient::OnInitEvent(UINT nEvent)
 {
     switch (nEvent) {
     case CHANNEL_EVENT_INITIALIZED:
-        Debug([] { return W("VCInitEventProc: CHANNEL_EVENT_INITIALIZED"); });
+        LogDebugLine([] { return W("VCInitEventProc: CHANNEL_EVENT_INITIALIZED"); });
         break;
     case CHANNEL_EVENT_CONNECTED: {
         const bool bOpened = m_pChFnPtr && m_pChFnPtr->pVirtualChannelOpen &&
                              m_pChFnPtr->pVirtualChannelOpen(m_hInitHandle, &m_hOpenHandle, kChannelName,
                                                              VCOpenEventProc) == CHANNEL_RC_OK;
-        Debug([bOpened] {
+        LogDebugLine([bOpened] {
             return bOpened ? W("VCInitEventProc: CHANNEL_EVENT_CONNECTED success")
                            : W("VCInitEventProc: CHANNEL_EVENT_CONNECTED failure");
         });
         break;
     }
     case CHANNEL_EVENT_V1_CONNECTED:
-        Debug([] { return W("VCInitEventProc: Connecting to a non Windows 2000 Terminal Server"); });
+        LogDebugLine([] { return W("VCInitEventProc: Connecting to a non Windows 2000 Terminal Server"); });
         break;
     case CHANNEL_EVENT_DISCONNECTED:
-        Debug([] { return W("VCInitEventProc: CHANNEL_EVENT_DISCONNECTED"); });
+        LogDebugLine([] { return W("VCInitEventProc: CHANNEL_EVENT_DISCONNECTED"); });
         break;
     case CHANNEL_EVENT_TERMINATED:
-        Debug([] { return W("VCInitEventProc: CHANNEL_EVENT_TERMINATED"); });
+        LogDebugLine([] { return W("VCInitEventProc: CHANNEL_EVENT_TERMINATED"); });
         Terminate();
         break;
     default:
@@ -130,10 +116,10 @@ void CVCClient::OnInitEvent(UINT nEvent)
 
 void CVCClient::OnOpenEvent(UINT nEvent, const void* pData, UINT32 nLength, UINT32 nFlags)
 {
-    Debug([] { return W("VCClient: VirtualChannelOpenEvent received"); });
+    LogDebugLine([] { return W("VCClient: VirtualChannelOpenEvent received"); });
     if (nEvent == CHANNEL_EVENT_WRITE_COMPLETE || nEvent == CHANNEL_EVENT_WRITE_CANCELLED) {
         m_bWritePending.store(false);
-        Debug([nEvent] {
+        LogDebugLine([nEvent] {
             return nEvent == CHANNEL_EVENT_WRITE_COMPLETE ? W("VCClient: CHANNEL_EVENT_WRITE_COMPLETE")
                                                           : W("VCClient: CHANNEL_EVENT_WRITE_CANCELED");
         });
@@ -141,10 +127,10 @@ void CVCClient::OnOpenEvent(UINT nEvent, const void* pData, UINT32 nLength, UINT
     }
     if (nEvent != CHANNEL_EVENT_DATA_RECEIVED)
         return;
-    Debug([] { return W("VCClient: CHANNEL_EVENT_DATA_RECEIVED"); });
+    LogDebugLine([] { return W("VCClient: CHANNEL_EVENT_DATA_RECEIVED"); });
     // The session side's messages are 64-byte envelopes, each in one chunk.
     if (!(nFlags & CHANNEL_FLAG_FIRST)) {
-        Error([] { return W("VCClient: VirtualChannelOpenEvent: Error expecting whole data chunk at once !"); });
+        LogErrorLine([] { return W("VCClient: VirtualChannelOpenEvent: Error expecting whole data chunk at once !"); });
         return;
     }
     CMyByteArray envelope(pData ? nLength : 0);
@@ -152,13 +138,13 @@ void CVCClient::OnOpenEvent(UINT nEvent, const void* pData, UINT32 nLength, UINT
         std::memcpy(envelope.GetData(), pData, envelope.GetSize());
     CVCData message;
     if (!message.Deserialize(envelope)) {
-        Error([] { return W("VCClient: VirtualChannelOpenEvent: Error unknown data stream !"); });
+        LogErrorLine([] { return W("VCClient: VirtualChannelOpenEvent: Error unknown data stream !"); });
         return;
     }
     const uint32_t nCallingProcessID = message.GetCallingProcessID();
     if (m_nCallingProcessID == 0)
         m_nCallingProcessID = nCallingProcessID;
-    Debug([&] {
+    LogDebugLine([&] {
         return W("CVCClient: VCOpenEventProc(): CHANNEL_EVENT_DATA_RECEIVED: nCmd: ") +
                Decimal(message.GetCmd()) + W(" nCallingProcessID: ") + Decimal(nCallingProcessID);
     });
@@ -196,9 +182,9 @@ void CVCClient::_OnCommand(uint32_t nCmd, uint32_t nCallingProcessID)
 void CVCClient::_Answer(uint32_t nCallingProcessID, uint32_t nCode)
 {
     if (WriteVCData(nCallingProcessID, nCode, nullptr))
-        Debug([] { return W("VCOpenEventProc: Writing data success"); });
+        LogDebugLine([] { return W("VCOpenEventProc: Writing data success"); });
     else
-        Error([] { return W("VCOpenEventProc: Writing data error"); });
+        LogErrorLine([] { return W("VCOpenEventProc: Writing data error"); });
 }
 
 bool CVCClient::WriteVCData(uint32_t nCallingProcessID, uint32_t nCode, const FingerscannerImage* pImage)
@@ -207,13 +193,13 @@ bool CVCClient::WriteVCData(uint32_t nCallingProcessID, uint32_t nCode, const Fi
         return false;
     CCriticalSectionLock lock(m_csWrite);
     if (m_bWritePending.load()) {
-        Error([nCode] {
+        LogErrorLine([nCode] {
             return W("CVCClient::WriteVCData(): Error unable to write, because of pendig write operation: nCMD: ") +
                    Decimal(nCode);
         });
         return false;
     }
-    Debug([&] {
+    LogDebugLine([&] {
         return W("CVCClient::WriteVCData(): nCode: ") + Decimal(nCode) + W(" nCallingProcID: ") +
                Decimal(nCallingProcessID);
     });

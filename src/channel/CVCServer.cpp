@@ -37,27 +37,6 @@ constexpr uint32_t kMaxEnvelopeBytes = 8 + ((kMaxPlain + 20) / 8 + 1) * 8;
 // that a client that keeps sending cannot hold the session side in it.
 constexpr uint32_t kMaxDrainedChunks = 2000;
 
-template <class TBuild>
-void Debug(TBuild&& build)
-{
-    if (IsDebugEnabled())
-        LogDebug(WString(build()).c_str());
-}
-
-template <class TBuild>
-void Warning(TBuild&& build)
-{
-    if (IsWarningEnabled())
-        LogWarning(WString(build()).c_str());
-}
-
-template <class TBuild>
-void Error(TBuild&& build)
-{
-    if (IsErrorEnabled())
-        LogError(WString(build()).c_str());
-}
-
 WString Decimal(uint64_t nValue) { return FormatDecimal(static_cast<int64_t>(nValue)); }
 
 template <class TFunction>
@@ -100,7 +79,7 @@ void CVCServer::_Clear()
 
 bool CVCServer::InitializeVC()
 {
-    Debug([] { return W("CVCServer::InitializeVC()"); });
+    LogDebugLine([] { return W("CVCServer::InitializeVC()"); });
     if (!IsRemoteSession())
         return false;
     if (m_pfnOpen || m_pfnClose || m_pfnWrite || m_pfnRead || m_pfnQuery || m_hWtsApi || m_hChannel)
@@ -110,7 +89,7 @@ bool CVCServer::InitializeVC()
     m_hChannel = m_pfnOpen(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, kChannelName);
     if (!m_hChannel) {
         const DWORD nError = GetLastError();
-        Error([nError] {
+        LogErrorLine([nError] {
             return W("CVCServer::InitializeVC(): WTSVirtualChannelOpen returned an error: ") + Decimal(nError);
         });
         if (m_hWtsApi)
@@ -118,7 +97,7 @@ bool CVCServer::InitializeVC()
         _Clear();
         return false;
     }
-    Debug([] { return W("CVCServer::InitializeVC() ... VC Initialized"); });
+    LogDebugLine([] { return W("CVCServer::InitializeVC() ... VC Initialized"); });
     return true;
 }
 
@@ -152,20 +131,20 @@ bool CVCServer::_Bind()
 
 void CVCServer::DestroyVC()
 {
-    Debug([] { return W("CVCServer::DestroyVC()"); });
+    LogDebugLine([] { return W("CVCServer::DestroyVC()"); });
     if (m_hChannel && m_pfnClose)
         m_pfnClose(m_hChannel);
     m_hChannel = nullptr;
     if (m_hWtsApi)
         FreeLibrary(m_hWtsApi);
     _Clear();
-    Debug([] { return W("CVCServer::DestroyVC() finished"); });
+    LogDebugLine([] { return W("CVCServer::DestroyVC() finished"); });
 }
 
 bool CVCServer::WriteVCData(uint32_t nCommand)
 {
     CCriticalSectionLock lock(m_csLock);
-    Debug([] { return W("CVCServer::WriteVCData()"); });
+    LogDebugLine([] { return W("CVCServer::WriteVCData()"); });
     CVCData message;
     message.SetCmd(nCommand);
     message.SetCallingProcessID(m_nCallingProcessID);
@@ -173,18 +152,18 @@ bool CVCServer::WriteVCData(uint32_t nCommand)
     CMyByteArray envelope;
     if (!message.Serialize(envelope))
         return false;
-    Debug([&] { return W("CVCServer::WriteVCData(): Data len: ") + Decimal(envelope.GetSize()); });
+    LogDebugLine([&] { return W("CVCServer::WriteVCData(): Data len: ") + Decimal(envelope.GetSize()); });
     if (!m_pfnWrite)
         return false;
     ULONG nWritten = 0;
     if (m_pfnWrite(m_hChannel, reinterpret_cast<PCHAR>(envelope.GetData()), envelope.GetSize(),
                    &nWritten) &&
         nWritten == envelope.GetSize()) {
-        Debug([] { return W("CVCServer::WriteVCData(): all data written"); });
+        LogDebugLine([] { return W("CVCServer::WriteVCData(): all data written"); });
         return true;
     }
     const DWORD nError = GetLastError();
-    Error([&] {
+    LogErrorLine([&] {
         return W("CVCServer::WriteVCData(): WTSVirtualChannelWrite returned an error: ") +
                Decimal(nError) + W(" Written Bytes: ") + Decimal(nWritten);
     });
@@ -219,7 +198,7 @@ uint32_t CVCServer::_ReadFirstChunk(CMyByteArray& chunk)
         nBrokenReads = bWaited ? 0 : nBrokenReads + 1;
         if (nBrokenReads > VC_MAX_IDLE_READS) {
             const DWORD nError = GetLastError();
-            Warning([nError] {
+            LogWarningLine([nError] {
                 return W("CVCServer::ReadVCData(): the channel is gone, WTSVirtualChannelRead Error: ") +
                        Decimal(nError);
             });
@@ -243,9 +222,9 @@ uint32_t CVCServer::_ReadFragments(CMyByteArray& envelope, uint32_t nAnnounced)
         if (!m_pfnRead(m_hChannel, VC_READ_TIMEOUT, reinterpret_cast<PCHAR>(chunk.GetData()),
                        VC_CHUNK_BUFFER_SIZE, &nRead)) {
             const DWORD nError = GetLastError();
-            Warning([nError] { return W("CVCServer::ReadVCData(): WTSVirtualChannelRead Error: ") + Decimal(nError); });
+            LogWarningLine([nError] { return W("CVCServer::ReadVCData(): WTSVirtualChannelRead Error: ") + Decimal(nError); });
             if (++nIdle > VC_MAX_IDLE_READS) {
-                Warning([nIdle] {
+                LogWarningLine([nIdle] {
                     return W("CVCServer::ReadVCData(): ending pending read operation after ") +
                            Decimal(nIdle) + W(" idle WTSVirtualChannelRead() commands");
                 });
@@ -255,14 +234,14 @@ uint32_t CVCServer::_ReadFragments(CMyByteArray& envelope, uint32_t nAnnounced)
             continue;
         }
         if (nRead < kPduHeader || nRead > VC_CHUNK_BUFFER_SIZE) {
-            Error([nRead] { return W("CVCServer::ReadVCData(): a chunk of ") + Decimal(nRead) + W(" bytes has no header"); });
+            LogErrorLine([nRead] { return W("CVCServer::ReadVCData(): a chunk of ") + Decimal(nRead) + W(" bytes has no header"); });
             return FS_EVENT_CHANNEL_ERROR;
         }
         if (nRead != VC_CHUNK_BUFFER_SIZE || (LoadLE32(chunk.GetData() + 4) & CHANNEL_FLAG_LAST)) {
-            Debug([] { return W("Last fragment"); });
+            LogDebugLine([] { return W("Last fragment"); });
             bMore = false;
         }
-        Debug([&] {
+        LogDebugLine([&] {
             return FormatZeroPadded(nFragment, 2) + W(". Fragment from VCServer received. Length: ") +
                    Decimal(nRead) + W(" bytes.");
         });
@@ -270,22 +249,22 @@ uint32_t CVCServer::_ReadFragments(CMyByteArray& envelope, uint32_t nAnnounced)
         const uint32_t nData = nRead - kPduHeader;
         // Growth stops at what the first chunk announced.
         if (nData > nAnnounced - nPosition) {
-            Error([&] {
+            LogErrorLine([&] {
                 return W("CVCServer::ReadVCData(): fragments exceed the announced ") +
                        Decimal(nAnnounced) + W(" bytes");
             });
             return FS_EVENT_SIZE_MISMATCH;
         }
         envelope.SetSize(nPosition + nData);
-        Debug([&] { return W("Byte Counter at Position: ") + Decimal(nPosition) + W(" bytes."); });
+        LogDebugLine([&] { return W("Byte Counter at Position: ") + Decimal(nPosition) + W(" bytes."); });
         // A chunk of its header alone adds nothing (and an empty array has no block).
         if (nData)
             std::memcpy(envelope.GetData() + nPosition, chunk.GetData() + kPduHeader, nData);
-        Debug([&] {
+        LogDebugLine([&] {
             return W("Receive Data Buffer size(without RDP Header): ") + Decimal(envelope.GetSize()) + W(" bytes.");
         });
     }
-    Debug([] { return W("CVCServer::ReadVCData(): all chunks received"); });
+    LogDebugLine([] { return W("CVCServer::ReadVCData(): all chunks received"); });
     return 0;
 }
 
@@ -298,7 +277,7 @@ uint32_t CVCServer::ReadVCData(FingerscannerImage* pImage)
     if (const uint32_t nWait = _ReadFirstChunk(chunk))
         return nWait;
     if (chunk.GetSize() < kPduHeader) {
-        Error([&] { return W("CVCServer::ReadVCData(): a chunk of ") + Decimal(chunk.GetSize()) + W(" bytes has no header"); });
+        LogErrorLine([&] { return W("CVCServer::ReadVCData(): a chunk of ") + Decimal(chunk.GetSize()) + W(" bytes has no header"); });
         return FS_EVENT_CHANNEL_ERROR;
     }
     const uint32_t nAnnounced = LoadLE32(chunk.GetData());
@@ -310,23 +289,23 @@ uint32_t CVCServer::ReadVCData(FingerscannerImage* pImage)
     if ((nFlags & CHANNEL_FLAG_FIRST) && (nFlags & CHANNEL_FLAG_LAST))
         return _Interpret(envelope, false, pImage);
     if (nFlags & CHANNEL_FLAG_LAST) {
-        Error([] { return W("unknown !!"); });
+        LogErrorLine([] { return W("unknown !!"); });
         return FS_EVENT_CHANNEL_ERROR;
     }
     if (nAnnounced > kMaxEnvelopeBytes || nAnnounced < nData) {
-        Error([&] {
+        LogErrorLine([&] {
             return W("CVCServer::ReadVCData(): refused an answer announced with ") + Decimal(nAnnounced) +
                    W(" bytes; at most ") + Decimal(kMaxEnvelopeBytes) + W(" can come");
         });
         ReadVCDirtyData();  // the rest of it
         return FS_EVENT_CHANNEL_ERROR;
     }
-    Debug([] { return W("first fragment of an fragmented stream"); });
-    Debug([&] {
+    LogDebugLine([] { return W("first fragment of an fragmented stream"); });
+    LogDebugLine([&] {
         return FormatZeroPadded(1, 2) + W(". Fragment from VCServer received. Length: ") +
                Decimal(chunk.GetSize()) + W(" bytes.");
     });
-    Debug([&] {
+    LogDebugLine([&] {
         return W("Receive Data Buffer size(without RDP Header): ") + Decimal(envelope.GetSize()) + W(" bytes.");
     });
     if (const uint32_t nCode = _ReadFragments(envelope, nAnnounced))
@@ -341,7 +320,7 @@ uint32_t CVCServer::_Interpret(const CMyByteArray& envelope, bool bFragmented, F
     const uint32_t nField = LoadLE32(envelope.GetData());
     const uint32_t nReal = envelope.GetSize() - 8;
     if (nField != nReal) {
-        Error([&] {
+        LogErrorLine([&] {
             return W("Receive Data Buffer expected size(") + Decimal(nField) +
                    W(" bytes) is not the real size(") + Decimal(nReal) + W(" bytes) !");
         });
@@ -350,11 +329,11 @@ uint32_t CVCServer::_Interpret(const CMyByteArray& envelope, bool bFragmented, F
     CVCData message;
     if (!message.Deserialize(envelope)) {
         if (bFragmented)
-            Error([] { return W("Error Deserialize"); });
+            LogErrorLine([] { return W("Error Deserialize"); });
         return FS_EVENT_CHANNEL_ERROR;
     }
     if (message.GetCallingProcessID() != m_nCallingProcessID) {
-        Error([] { return W("Received answer from VCClient is not for me !!!"); });
+        LogErrorLine([] { return W("Received answer from VCClient is not for me !!!"); });
         return FS_EVENT_REMOTE_ABORTED;
     }
     if (message.GetCmd() == kImageEvent && pImage->pixels) {
@@ -380,7 +359,7 @@ uint32_t CVCServer::ReadVCDirtyData()
            m_pfnRead(m_hChannel, VC_READ_TIMEOUT, reinterpret_cast<PCHAR>(chunk.GetData()),
                      VC_CHUNK_BUFFER_SIZE, &nRead)) {
         ++nCount;
-        Debug([&] {
+        LogDebugLine([&] {
             return W("CVCServer::ReadVCDirtyData(): ") + Decimal(nCount) +
                    W(". DirtyData Fragment received. Size: ") + Decimal(nRead) + W(" bytes");
         });
@@ -394,7 +373,7 @@ uint32_t CVCServer::ReadVCDirtyData()
 void CVCServer::CleanUpChannel()
 {
     const uint32_t nDropped = ReadVCDirtyData();
-    Debug([nDropped] {
+    LogDebugLine([nDropped] {
         return W("CVCServer::CleanUpChannel(): ") + Decimal(nDropped) + W(" chunks dropped from the VC !");
     });
 }
@@ -402,10 +381,10 @@ void CVCServer::CleanUpChannel()
 uint32_t CVCServer::GetImageFromRDPSensor(ExtractionThreadData* pRequest, FingerscannerImage* pImage)
 {
     if (!WriteVCData(VC_CMD_GET_IMAGE)) {
-        Error([] { return W("CVCServer::GetImageFromRDPSensor(): Error calling WriteVCData()"); });
+        LogErrorLine([] { return W("CVCServer::GetImageFromRDPSensor(): Error calling WriteVCData()"); });
         return FS_EVENT_REMOTE_FAILED;
     }
-    Debug([] { return W("CVCServer::GetImageFromRDPSensor(): Command send to VCClient: VC_CMD_GET_IMAGE"); });
+    LogDebugLine([] { return W("CVCServer::GetImageFromRDPSensor(): Command send to VCClient: VC_CMD_GET_IMAGE"); });
     m_pWaitingCapture = pRequest;
     uint32_t nCode = 0;
     for (bool bDone = false; !bDone;) {
@@ -423,20 +402,20 @@ uint32_t CVCServer::GetImageFromRDPSensor(ExtractionThreadData* pRequest, Finger
     }
     m_pWaitingCapture = nullptr;
     if (nCode == kImageEvent) {
-        Debug([] { return W("CVCServer::GetImageFromRDPSensor(): Picture received"); });
+        LogDebugLine([] { return W("CVCServer::GetImageFromRDPSensor(): Picture received"); });
         return 0;
     }
     if (nCode == VC_READ_STOPPED) {
-        Debug([] { return W("CVCServer::GetImageFromRDPSensor(): the capture was stopped"); });
+        LogDebugLine([] { return W("CVCServer::GetImageFromRDPSensor(): the capture was stopped"); });
         return nCode;
     }
-    Error([nCode] { return W("CVCServer::GetImageFromRDPSensor(): Error: ") + Decimal(nCode); });
+    LogErrorLine([nCode] { return W("CVCServer::GetImageFromRDPSensor(): Error: ") + Decimal(nCode); });
     return nCode;
 }
 
 void CVCServer::ReleaseRDPSensor()
 {
-    Debug([] { return W("CVCServer::ReleaseRDPSensor()"); });
+    LogDebugLine([] { return W("CVCServer::ReleaseRDPSensor()"); });
     WriteVCData(VC_CMD_RELEASE);
     CleanUpChannel();
     DestroyVC();
