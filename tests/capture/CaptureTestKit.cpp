@@ -94,8 +94,6 @@ int32_t CScriptedSensor::CaptureImage(CRawImg* pImage)
     return pImage->SetImage(pixels, 240, 368, 8) ? 0 : -1;
 }
 
-void CScriptedSensor::CloseSensor() { ++m_nCloses; }
-
 bool CScriptedSensor::IsSensorAttached()
 {
     ++m_nProbes;
@@ -108,7 +106,6 @@ void CScriptedSensor::Reset(bool attached)
     m_statuses.clear();
     m_bAttached = attached;
     m_nProbes = 0;
-    m_nCloses = 0;
 }
 
 void CScriptedSensor::Script(std::deque<int32_t> statuses)
@@ -147,6 +144,12 @@ void CaptureTest::StopAndWait()
 {
     StopFingerscanner();
     for (int i = 0; i < 500 && CurrentlyUsedFingerscanner() != FS_TYPE_NONE; ++i)
+        Sleep(10);
+}
+
+void CaptureTest::WaitUntilPolled()
+{
+    for (int i = 0; i < 500 && VeskBitSimStats().m_nPolls == 0; ++i)
         Sleep(10);
 }
 

@@ -46,7 +46,7 @@ private:
 class CScriptedSensor : public CSensor {
 public:
     int32_t CaptureImage(CRawImg* pImage) override;
-    void CloseSensor() override;
+    void CloseSensor() override {}
     bool IsSensorAttached() override;
 
     void Reset(bool attached);
@@ -54,7 +54,6 @@ public:
 
     std::atomic<bool> m_bAttached{false};
     std::atomic<int> m_nProbes{0};
-    std::atomic<int> m_nCloses{0};
 
 private:
     std::mutex m_lock;
@@ -72,6 +71,8 @@ protected:
     uint32_t Start(uintptr_t context, bool single);
     // Stops and waits for the capture to be gone.
     void StopAndWait();
+    // Waits until the own-brand scanner is open and polled for a finger.
+    static void WaitUntilPolled();
     void SetOrder(const std::vector<std::u16string>& names);
 
     testkit::CScratchMachine m_machine;

@@ -55,9 +55,7 @@ TEST_F(Session, ReplacingDetachesABlockedCaptureAndKeepsTheType)
     VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
     ASSERT_EQ(Start(22, false), 0u);
     ASSERT_TRUE(CRecorder::Instance().WaitFor(22, FS_EVENT_READY_VESKBIT));
-    // Blocked means waiting for a finger: the scanner is open and polled.
-    for (int i = 0; i < 500 && VeskBitSimStats().m_nPolls == 0; ++i)
-        Sleep(10);
+    WaitUntilPolled();  // blocked: waiting for a finger
     // A fresh detection would now choose the other family.
     ScriptedUpek().Reset(true);
     SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
@@ -99,57 +97,42 @@ TEST_F(Session, ReplacedCaptureThatEndsDuringThePauseStillSaysSo)
     EXPECT_EQ(CurrentlyUsedFingerscanner(), FS_TYPE_UPEK);
 }
 
-struct StatusCase {
-    const char* name;
-    int32_t status;
-    std::vector<uint32_t> codes;  // after the first ready event
-};
-
-TEST_F(Session, UpekStatusesEndTheCapture)
+// Each family's statuses: the events that follow the first ready event.
+TEST_F(Session, StatusesEndOrGoOn)
 {
-    const StatusCase cases[] = {
-        {"lost focus", -6000, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
-        {"cancelled", -5012, {FS_EVENT_CAPTURE_ENDED}},
-        {"no scanner", -5008, {FS_EVENT_NO_SENSOR, FS_EVENT_CAPTURE_ENDED}},
-        {"anything else", -1, {FS_EVENT_CAPTURE_ENDED}},
-    };
-    SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});
-    uintptr_t context = 30;
-    for (const StatusCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedUpek().Reset(true);
-        ScriptedUpek().Script({c.status});
-        ASSERT_EQ(Start(++context, false), 0u);
-        ASSERT_TRUE(CRecorder::Instance().WaitFor(context, FS_EVENT_CAPTURE_ENDED));
-        auto codes = CRecorder::Instance().Codes(context);
-        ASSERT_EQ(codes.front(), uint32_t(FS_EVENT_READY_UPEK));
-        codes.erase(codes.begin());
-        EXPECT_EQ(codes, c.codes);
-        StopAndWait();
-    }
-}
-
-TEST_F(Session, OwnBrandStatuses)
-{
-    const StatusCase cases[] = {
-        {"rejected goes on", 0x1000, {FS_EVENT_RETRY, FS_EVENT_READY_VESKBIT, FS_EVENT_IMAGE, FS_EVENT_CAPTURE_ENDED}},
-        {"end", 0x8000, {FS_EVENT_CAPTURE_ENDED}},
-        {"end quietly", 0x8400, {FS_EVENT_CAPTURE_ENDED}},
-        {"broken off", 0x8020, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
+    const struct {
+        const char* name;
+        bool upek;
+        int32_t status;
+        std::vector<uint32_t> codes;
+    } cases[] = {
+        {"lost focus", true, -6000, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
+        {"cancelled", true, -5012, {FS_EVENT_CAPTURE_ENDED}},
+        {"no scanner", true, -5008, {FS_EVENT_NO_SENSOR, FS_EVENT_CAPTURE_ENDED}},
+        {"anything else", true, -1, {FS_EVENT_CAPTURE_ENDED}},
+        {"rejected goes on", false, 0x1000, {FS_EVENT_RETRY, FS_EVENT_READY_VESKBIT, FS_EVENT_IMAGE, FS_EVENT_CAPTURE_ENDED}},
+        {"end", false, 0x8000, {FS_EVENT_CAPTURE_ENDED}},
+        {"end quietly", false, 0x8400, {FS_EVENT_CAPTURE_ENDED}},
+        {"broken off", false, 0x8020, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
         // The script's unplug: used to answer 4003, which the poll loop waits through.
-        {"unplugged", 4003, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
+        {"unplugged", false, 4003, {FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
     };
-    uintptr_t context = 40;
-    for (const StatusCase& c : cases) {
+    SetOrder({u"Upek TCS3", u"vesk bit", u"Authtentec 2501"});  // the own brand when UPEK is absent
+    uintptr_t context = 30;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         VeskBitSimReset();
+        ScriptedUpek().Reset(c.upek);
         char entry[32];
         std::snprintf(entry, sizeof entry, "image:0x%04x", static_cast<unsigned>(c.status));
-        ASSERT_TRUE(VeskBitSimScript({entry}));
-        ASSERT_EQ(Start(++context, true), 0u);
+        if (c.upek)
+            ScriptedUpek().Script({c.status});
+        else
+            ASSERT_TRUE(VeskBitSimScript({entry}));
+        ASSERT_EQ(Start(++context, !c.upek), 0u);
         ASSERT_TRUE(CRecorder::Instance().WaitFor(context, FS_EVENT_CAPTURE_ENDED));
         auto codes = CRecorder::Instance().Codes(context);
-        ASSERT_EQ(codes.front(), uint32_t(FS_EVENT_READY_VESKBIT));
+        ASSERT_EQ(codes.front(), uint32_t(c.upek ? FS_EVENT_READY_UPEK : FS_EVENT_READY_VESKBIT));
         codes.erase(codes.begin());
         EXPECT_EQ(codes, c.codes);
         StopAndWait();
@@ -191,8 +174,7 @@ TEST_F(Session, OwnBrandScannerUnpluggedWhileWaitingForAFinger)
         VeskBitSimReset();
         VeskBitSimSetFingerDelay(kVeskBitSimFingerNever);
         ASSERT_EQ(Start(++context, false), 0u);
-        for (int i = 0; i < 500 && VeskBitSimStats().m_nPolls == 0; ++i)
-            Sleep(10);
+        WaitUntilPolled();
         unplug();
         EXPECT_TRUE(CRecorder::Instance().WaitFor(context, FS_EVENT_CAPTURE_ENDED, 1000));
         EXPECT_EQ(CRecorder::Instance().Codes(context),
