@@ -165,9 +165,10 @@ TEST_F(VCClient, CommandsWhileRunningAfterReleaseAndFromAnotherProcess)
     Send(VC_CMD_GET_IMAGE, 100);
     EXPECT_EQ(Written(4), uint32_t(FS_EVENT_READY_VESKBIT)) << "released, so it starts again";
     Complete();
-    // Another process's command stops the running capture and is served.
+    // Another process's command stops the running capture and is served,
+    // once the replaced capture has had its time to end.
     Send(VC_CMD_GET_IMAGE, 200);
-    for (size_t n = 5; Written(n) != 0 && Message(n).GetCallingProcessID() != 200; ++n)
+    for (size_t n = 5; Written(n, 10000) != 0 && Message(n).GetCallingProcessID() != 200; ++n)
         Complete();
     EXPECT_EQ(Message(g_client.writes.size()).GetCallingProcessID(), 200u);
 }
