@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "CaptureTestKit.h"
+#include "capture/ExtractionThreadData.h"
 #include "channel/CVCClient.h"
 #include "channel/CVCData.h"
 
@@ -165,12 +166,17 @@ TEST_F(VCClient, CommandsWhileRunningAfterReleaseAndFromAnotherProcess)
     Send(VC_CMD_GET_IMAGE, 100);
     EXPECT_EQ(Written(4), uint32_t(FS_EVENT_READY_VESKBIT)) << "released, so it starts again";
     Complete();
-    // Another process's command stops the running capture and is served,
-    // once the replaced capture has had its time to end.
+    // Another process's command stops the running capture and is served: the
+    // capture that runs then is the other process's (its events may meet a
+    // pending write and be dropped, so the capture itself is looked at).
     Send(VC_CMD_GET_IMAGE, 200);
-    for (size_t n = 5; Written(n, 10000) != 0 && Message(n).GetCallingProcessID() != 200; ++n)
+    bool bServed = false;
+    for (int i = 0; i < 1000 && !bServed; ++i, Sleep(10)) {
         Complete();
-    EXPECT_EQ(Message(g_client.writes.size()).GetCallingProcessID(), 200u);
+        const auto pRunning = CSensor::GetThreadData();
+        bServed = pRunning && pRunning->context == 200;
+    }
+    EXPECT_TRUE(bServed);
 }
 
 TEST_F(VCClient, EventsAreTranslatedAndOneWriteIsInFlight)
