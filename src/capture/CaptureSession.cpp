@@ -254,6 +254,7 @@ uint32_t CSensor::StartExtraction(FingerscannerCallback pfnCallback, uintptr_t n
 {
     if (!pfnCallback)
         return FS_START_INVALID_REQUEST;
+    SetCaptureEnder(&EndCapturesForUnload);
     const uint8_t nType = IsRemoteSession() ? uint8_t(FS_TYPE_REMOTE) : DetectFingerscanner(nDetectionMode);
     if (nType == FS_TYPE_NONE) {
         pfnCallback(nCallbackFirst, FS_EVENT_NO_SENSOR, 0, nContext);

@@ -6,7 +6,6 @@
 
 #include "capture/ExtractionThreadData.h"
 #include "channel/CVCData.h"
-#include "drivers/CSensor.h"
 #include "support/CWinOS.h"
 #include "support/Format.h"
 #include "support/LittleEndian.h"
@@ -114,7 +113,7 @@ bool CVCServer::_Bind()
         m_hWtsApi = LoadLibraryW(W("WtsApi32.dll"));
         if (!m_hWtsApi)
             return false;
-        KeepLoadedForCaptures(W("WtsApi32.dll"), &EndCapturesForUnload);
+        KeepLoadedForCaptures(W("WtsApi32.dll"));
         m_pfnOpen = Resolve<PfnOpen>(m_hWtsApi, "WTSVirtualChannelOpen");
         m_pfnClose = Resolve<PfnClose>(m_hWtsApi, "WTSVirtualChannelClose");
         m_pfnWrite = Resolve<PfnWrite>(m_hWtsApi, "WTSVirtualChannelWrite");

@@ -38,7 +38,9 @@ HMODULE HoldThisModule()
     return LoadLibraryW(szPath);
 }
 
-void KeepLoadedForCaptures(const WCHAR* pszLibrary, void (*pfnEndCaptures)())
+void SetCaptureEnder(void (*pfnEndCaptures)()) { g_pfnEndCaptures.store(pfnEndCaptures); }
+
+void KeepLoadedForCaptures(const WCHAR* pszLibrary)
 {
     if (g_hKept.load())
         return;
@@ -49,7 +51,6 @@ void KeepLoadedForCaptures(const WCHAR* pszLibrary, void (*pfnEndCaptures)())
             FreeLibrary(hLibrary);
         return;
     }
-    g_pfnEndCaptures.store(pfnEndCaptures);
     std::atexit(EndCapturesAtExit);
 }
 

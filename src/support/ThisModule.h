@@ -10,10 +10,13 @@ void SetThisModule(HMODULE hModule);
 // holder drops it with FreeLibraryAndExitThread as its thread's last act.
 HMODULE HoldThisModule();
 
+// How captures are ended at exit; the capture session names it as it starts
+// one, so that code which loads libraries needs no link to the session.
+void SetCaptureEnder(void (*pfnEndCaptures)());
 // For a library the capture thread loads at run time (the session's channel
 // library): loads it once more, to be freed by ReleaseKeptLibraries, and the
 // first time also has every capture ended when the process exits, before that
 // library's own exit handlers run (at a POSIX exit, handlers registered later
-// run first, and the threads still run). The end is EndCapturesForUnload.
-void KeepLoadedForCaptures(const WCHAR* pszLibrary, void (*pfnEndCaptures)());
+// run first, and the threads still run).
+void KeepLoadedForCaptures(const WCHAR* pszLibrary);
 void ReleaseKeptLibraries();
