@@ -7,13 +7,14 @@
 #include <mutex>
 #include <string>
 
+#include "pal/base/handles.h"
 #include "pal/base/wintypes.h"
 #include "sim/rdp/CFileDescriptor.h"
 #include "sim/rdp/RdpWire.h"
 
 namespace vrdp {
 
-class CSessionChannel {
+class CSessionChannel : public pal::CKernelObject {
 public:
     // ERROR_SUCCESS and the channel, else the Win32 code for the caller:
     // ERROR_FILE_NOT_FOUND when no client answers, the client's own code when

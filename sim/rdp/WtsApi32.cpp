@@ -2,11 +2,9 @@
 // channels, over the local socket of vesk-rdp-client (sim/rdp/RdpWire.h).
 // The codes it answers with are Windows' own for the same cases.
 #include <cstring>
-#include <map>
 #include <memory>
-#include <mutex>
 
-#include "pal/base/lasting.h"
+#include "pal/base/handles.h"
 #include "pal/base/settings.h"
 #include "pal/wts/channel.h"
 #include "pal/wts/wts.h"
@@ -17,45 +15,9 @@ namespace {
 
 using vrdp::CSessionChannel;
 
-// The live channels by handle. Values are never reused, and lie far from
-// pal's kernel handles, so that a stale or foreign handle is refused.
-struct SChannelTable {
-    std::mutex lock;
-    std::map<uintptr_t, std::shared_ptr<CSessionChannel>> channels;
-    uintptr_t next = 0x5C000000;
-};
-
-SChannelTable& Table() { return pal::CLasting<SChannelTable>::Get(); }
-
-HANDLE Insert(std::shared_ptr<CSessionChannel> channel)
-{
-    SChannelTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    const uintptr_t value = table.next;
-    table.next += 4;
-    table.channels.emplace(value, std::move(channel));
-    return reinterpret_cast<HANDLE>(value);
-}
-
-std::shared_ptr<CSessionChannel> Find(HANDLE handle)
-{
-    SChannelTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    const auto it = table.channels.find(reinterpret_cast<uintptr_t>(handle));
-    return it == table.channels.end() ? nullptr : it->second;
-}
-
-std::shared_ptr<CSessionChannel> Remove(HANDLE handle)
-{
-    SChannelTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    const auto it = table.channels.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == table.channels.end())
-        return nullptr;
-    std::shared_ptr<CSessionChannel> channel = std::move(it->second);
-    table.channels.erase(it);
-    return channel;
-}
+// Channels are kernel objects of this library's own copy of pal/, whose
+// handles are never reused: a stale or foreign handle is refused.
+std::shared_ptr<CSessionChannel> Find(HANDLE handle) { return pal::FindHandleOf<CSessionChannel>(handle); }
 
 BOOL Fail(DWORD nCode)
 {
@@ -85,13 +47,14 @@ HANDLE WINAPI WTSVirtualChannelOpen(HANDLE hServer, DWORD SessionId, LPSTR pVirt
         SetLastError(nCode);
         return nullptr;
     }
-    return Insert(std::move(channel));
+    return pal::InsertHandle(std::move(channel));
 }
 
 BOOL WINAPI WTSVirtualChannelClose(HANDLE hChannelHandle)
 {
-    const std::shared_ptr<CSessionChannel> channel = Remove(hChannelHandle);
-    if (!channel)
+    // Of two closes at once only the one that removes the handle goes on.
+    const std::shared_ptr<CSessionChannel> channel = Find(hChannelHandle);
+    if (!channel || !pal::RemoveHandle(hChannelHandle))
         return Fail(ERROR_INVALID_HANDLE);
     channel->Shutdown();
     return TRUE;
