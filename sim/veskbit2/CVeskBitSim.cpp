@@ -31,7 +31,7 @@ uint32_t CVeskBitSim::Attached()
     const CCriticalSectionLock lock(m_lock);
     ++m_stats.m_nAttachTests;
     _Refresh();
-    if (const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Attached))
+    if (const std::optional<uint32_t> oAnswer = m_script.Take(kCallAttached))
         return *oAnswer;
     return _IsAttached() ? 1 : 0;
 }
@@ -49,7 +49,7 @@ uint16_t CVeskBitSim::Open(uint32_t* pCell, uint32_t nPriority, uint32_t nReserv
     _Refresh();
     if (!pCell)
         return _Refuse(kVeskBitEnd, "open without a handle cell");
-    const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Open);
+    const std::optional<uint32_t> oAnswer = m_script.Take(kCallOpen);
     if (oAnswer && *oAnswer != 0)
         return static_cast<uint16_t>(*oAnswer);
     if (!oAnswer && !_IsAttached())
@@ -93,7 +93,7 @@ uint16_t CVeskBitSim::Close(uint32_t* pCell)
     _Refresh();
     if (!pCell)
         return _Refuse(kVeskBitEnd, "close without a handle cell");
-    const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Close);
+    const std::optional<uint32_t> oAnswer = m_script.Take(kCallClose);
     if (oAnswer && *oAnswer != 0)
         return static_cast<uint16_t>(*oAnswer);
     // A device unplugged while open closes fine: it is gone either way.
@@ -118,7 +118,7 @@ void CVeskBitSim::_RefreshWhileWaiting(CDevice& device)
 
 uint16_t CVeskBitSim::_Poll(CDevice& device, uint8_t* pBlock)
 {
-    if (const std::optional<uint32_t> oAnswer = m_script.Take(ECall::Image)) {
+    if (const std::optional<uint32_t> oAnswer = m_script.Take(kCallImage)) {
         if (*oAnswer == kVeskBitImage)
             return _Deliver(device, pBlock);
         if (*oAnswer == kNoScanner) {

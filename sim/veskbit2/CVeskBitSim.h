@@ -13,7 +13,7 @@
 
 #include "sim/common/CGreyImage.h"
 #include "support/CCriticalSection.h"
-#include "sim/veskbit2/CScript.h"
+#include "sim/common/CScript.h"
 #include "sim/veskbit2/VeskBitSettings.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
 
@@ -73,7 +73,7 @@ private:
     CCriticalSection m_lock;
     CSettings m_stored;
     COverrides m_overrides;
-    CScript m_script;
+    CScript m_script{kFamily, kScript, ScriptGrammar()};
     std::map<uint32_t, CDevice> m_mDevices;
     uint32_t m_nNextHandle = 0;
     CVeskBitSimStats m_stats{};

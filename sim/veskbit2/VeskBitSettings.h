@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/common/CScript.h"
 #include "support/Win32.h"
 
 namespace vsim::veskbit {
@@ -35,14 +36,12 @@ constexpr uint32_t kFingerNever = 0xFFFFFFFF;
 // off (0x8020).
 constexpr uint16_t kNoScanner = 4003;
 
-enum class ECall { Attached, Open, Image, Close };
+enum ECall : uint32_t { kCallAttached, kCallOpen, kCallImage, kCallClose };
 
 // "[call:]answer": call is attached, open, image (the default) or close, in
 // any case; answer decimal or 0x hexadecimal, 16 bits (32 for attached).
-struct CScriptEntry {
-    ECall m_eCall = ECall::Image;
-    uint32_t m_nAnswer = 0;
-};
+const CScriptGrammar& ScriptGrammar();
+using vsim::CScriptEntry;
 
 bool ParseScriptEntry(const std::string& sText, CScriptEntry& entry, std::string& why);
 // The canonical spelling, e.g. "open:0x0123".

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <regex>
@@ -135,6 +136,19 @@ TEST_F(CaptureToolTest, TheWayACaptureEndsDecidesTheExitStatus)
     const auto none = Capture({"detect"});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "scanner: none (0)\n");
+}
+
+// Every process reads the same script: each entry answers exactly once.
+TEST_F(CaptureToolTest, ConcurrentProcessesTakeEachScriptedAnswerOnce)
+{
+    Sim({"script", "attached:0", "attached:0"});
+    std::atomic<int> none{0};
+    std::vector<std::thread> runs;
+    for (int i = 0; i < 6; ++i)
+        runs.emplace_back([&none] { none += Capture({"detect"}).exitCode == 1; });
+    for (std::thread& run : runs)
+        run.join();
+    EXPECT_EQ(none, 2);
 }
 
 // Refused before the library is asked anything: nothing is created.
