@@ -5,12 +5,11 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <future>
+#include <memory>
 #include <thread>
 
 #include "common/TestMachine.h"
@@ -25,6 +24,14 @@ template <class F>
 F FunctionCast(FARPROC address)
 {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(address));
+}
+
+// A refused call: no answer, and the reason in the last error.
+template <class T>
+void ExpectRefused(T answer, DWORD error)
+{
+    EXPECT_EQ(answer, nullptr);
+    EXPECT_EQ(GetLastError(), error);
 }
 
 // Every setting starts at its default, whatever the environment of the run says.
@@ -138,9 +145,9 @@ TEST_F(Kernel32Test, IsOneBuiltInModuleThatFollowsTheArchitecture)
     pal::SetSetting("VESK_KERNEL32_MISSING", "IsWow64Process, AddVectoredExceptionHandler");
     for (const char* name :
          {"IsWow64Process", "AddVectoredExceptionHandler", "isWow64Process", "GetVersionExW"}) {
+        SCOPED_TRACE(name);
         SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(bind(name), nullptr) << name;
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND)) << name;
+        ExpectRefused(bind(name), ERROR_PROC_NOT_FOUND);
     }
     EXPECT_NE(bind("GetNativeSystemInfo"), nullptr);
     EXPECT_NE(bind("RemoveVectoredExceptionHandler"), nullptr);
@@ -210,13 +217,11 @@ std::string FileNameOf(HMODULE module)
     return pal::ToUtf8(path);
 }
 
-void ExpectError(DWORD expected) { EXPECT_EQ(GetLastError(), expected); }
 
 TEST_F(ModulesTest, SearchesBesideTheCallerThenTheSystemFolderThenTheLoader)
 {
     const std::string onLoaderPath = Place(m_machine.Path("ld"));
-    EXPECT_EQ(LoadLibraryW(Dll().c_str()), nullptr);
-    ExpectError(ERROR_MOD_NOT_FOUND);
+    ExpectRefused(LoadLibraryW(Dll().c_str()), ERROR_MOD_NOT_FOUND);
     const testkit::ProcessResult child = testkit::RunProcess(
         {testkit::SelfPath()}, {{kLoad, m_sStem + ".dll"}, {"LD_LIBRARY_PATH", m_machine.Path("ld")}});
     EXPECT_EQ(child.out, onLoaderPath) << child.err;
@@ -239,8 +244,7 @@ TEST_F(ModulesTest, SearchesBesideTheCallerThenTheSystemFolderThenTheLoader)
 
     // A name with a folder loads only from there.
     const std::u16string path = pal::FromUtf8(m_machine.Path("Program Files/vendor")) + u"\\" + Dll();
-    EXPECT_EQ(LoadLibraryW(path.c_str()), nullptr);
-    ExpectError(ERROR_MOD_NOT_FOUND);
+    ExpectRefused(LoadLibraryW(path.c_str()), ERROR_MOD_NOT_FOUND);
     const std::string inFolder = Place(m_machine.Path("Program Files/vendor"));
     module = LoadLibraryW(path.c_str());
     EXPECT_EQ(FileNameOf(module), inFolder);
@@ -252,21 +256,17 @@ TEST_F(ModulesTest, FailuresSayWhyAndStaleHandlesAreRefused)
     Place(m_machine.SystemDir());
     const HMODULE module = LoadLibraryW(Dll().c_str());
     EXPECT_EQ(LoadLibraryW(Dll().c_str()), module);
-    EXPECT_EQ(GetProcAddress(module, "noSuchFunction"), nullptr);
-    ExpectError(ERROR_PROC_NOT_FOUND);
-    EXPECT_EQ(GetProcAddress(module, reinterpret_cast<LPCSTR>(1)), nullptr) << "ordinal";
-    ExpectError(ERROR_PROC_NOT_FOUND);
-    EXPECT_EQ(GetProcAddress(reinterpret_cast<HMODULE>(0x1234), "zlibVersion"), nullptr);
-    ExpectError(ERROR_MOD_NOT_FOUND);
-    EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
-    ExpectError(ERROR_INVALID_PARAMETER);
+    ExpectRefused(GetProcAddress(module, "noSuchFunction"), ERROR_PROC_NOT_FOUND);
+    ExpectRefused(GetProcAddress(module, reinterpret_cast<LPCSTR>(1)), ERROR_PROC_NOT_FOUND);  // an ordinal
+    ExpectRefused(GetProcAddress(reinterpret_cast<HMODULE>(0x1234), "zlibVersion"), ERROR_MOD_NOT_FOUND);
+    ExpectRefused(LoadLibraryW(nullptr), ERROR_INVALID_PARAMETER);
 
     EXPECT_TRUE(FreeLibrary(module));
     EXPECT_NE(GetProcAddress(module, "zlibVersion"), nullptr) << "one load is left";
     EXPECT_TRUE(FreeLibrary(module));
     for (const HMODULE stale : {module, HMODULE(nullptr), reinterpret_cast<HMODULE>(0x1234)}) {
         EXPECT_FALSE(FreeLibrary(stale));
-        ExpectError(ERROR_INVALID_HANDLE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     }
 }
 
@@ -300,17 +300,11 @@ const auto Search = Note<'s', EXCEPTION_CONTINUE_SEARCH>;
 const auto Continue = Note<'c', EXCEPTION_CONTINUE_EXECUTION>;
 const auto Never = Note<'n', EXCEPTION_CONTINUE_EXECUTION>;
 
-class CScopedHandler {
-public:
-    explicit CScopedHandler(PVECTORED_EXCEPTION_HANDLER handler, ULONG first = 0)
-        : m_pHandle(AddVectoredExceptionHandler(first, handler)) {}
-    ~CScopedHandler() { RemoveVectoredExceptionHandler(m_pHandle); }
-    CScopedHandler(const CScopedHandler&) = delete;
-    CScopedHandler& operator=(const CScopedHandler&) = delete;
-
-private:
-    PVOID m_pHandle;
-};
+// A handler added for the scope of a test.
+std::unique_ptr<void, ULONG (*)(PVOID)> Scoped(PVECTORED_EXCEPTION_HANDLER handler, ULONG first = 0)
+{
+    return {AddVectoredExceptionHandler(first, handler), [](PVOID p) { return RemoveVectoredExceptionHandler(p); }};
+}
 
 class ExceptionsTest : public CMachineTest {
 protected:
@@ -332,7 +326,7 @@ void RaiseThreadName(const char* name, DWORD threadId = static_cast<DWORD>(-1))
 
 TEST_F(ExceptionsTest, HandlersRunInOrderUntilOneContinues)
 {
-    CScopedHandler second(Search), third(Continue), fourth(Never), first(Search, 1);
+    const auto second = Scoped(Search), third = Scoped(Continue), fourth = Scoped(Never), first = Scoped(Search, 1);
     const PVOID gone = AddVectoredExceptionHandler(1, Never);
     EXPECT_EQ(RemoveVectoredExceptionHandler(gone), 1u);
     EXPECT_EQ(RemoveVectoredExceptionHandler(gone), 0u) << "removal counts once";
@@ -349,7 +343,7 @@ TEST_F(ExceptionsTest, HandlersRunInOrderUntilOneContinues)
 
 TEST_F(ExceptionsTest, NamingNotificationNamesTheThreadItIsMeantFor)
 {
-    CScopedHandler naming(Continue);
+    const auto naming = Scoped(Continue);
     std::string names;
     std::thread([&] {
         for (const char* name : {"capture", "a-thread-name-longer-than-fifteen",
@@ -362,26 +356,13 @@ TEST_F(ExceptionsTest, NamingNotificationNamesTheThreadItIsMeantFor)
         const ULONG_PTR words[3] = {0xCCCCCCCC00001000ull, reinterpret_cast<ULONG_PTR>("sixty-four"),
                                     0x00000000FFFFFFFFull};
         RaiseException(kThreadNaming, 0, 3, words);
+        names += OwnThreadName() + "|";
+        RaiseThreadName("nobody", 0x7FFFFFF0);  // the id of no thread: ignored
+        names += OwnThreadName() + "|";
+        RaiseThreadName("by-id", GetCurrentThreadId());  // as the library names its capture thread
         names += OwnThreadName();
     }).join();
-    EXPECT_EQ(names, "capture|a-thread-name-l|abcdefghijklmn|sixty-four");
-
-    std::promise<DWORD> workerId;
-    std::atomic<bool> named{false};
-    std::string seen;
-    std::thread worker([&] {
-        workerId.set_value(GetCurrentThreadId());
-        while (!named)
-            std::this_thread::yield();
-        seen = OwnThreadName();
-    });
-    const std::string before = OwnThreadName();
-    RaiseThreadName("by-id", workerId.get_future().get());
-    RaiseThreadName("nobody", 0x7FFFFFF0);  // no such thread: ignored
-    named = true;
-    worker.join();
-    EXPECT_EQ(seen, "by-id");
-    EXPECT_EQ(OwnThreadName(), before);
+    EXPECT_EQ(names, "capture|a-thread-name-l|abcdefghijklmn|sixty-four|sixty-four|by-id");
 }
 
 TEST_F(ExceptionsTest, UnhandledExceptionsEndTheProcess)
