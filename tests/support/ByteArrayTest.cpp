@@ -57,8 +57,8 @@ std::vector<uint8_t> Content(const CMyByteArray& array)
     return std::vector<uint8_t>(array.GetData(), array.GetData() + array.GetSize());
 }
 
-// Copies are deep and an empty one holds no block; assigning to itself changes nothing.
-TEST(ByteArray, CopiesAreDeepAndEmptyArraysHoldNoBlock)
+// Copies are deep and an empty one holds no block.
+TEST(ByteArray, CopiesAreDeepAndBlocksChangeOnlyWithTheSize)
 {
     const CMyByteArray empty;
     EXPECT_TRUE(empty.IsEmpty());
@@ -71,30 +71,23 @@ TEST(ByteArray, CopiesAreDeepAndEmptyArraysHoldNoBlock)
     EXPECT_TRUE(copy.IsEmpty());
     EXPECT_EQ(copy.GetData(), nullptr);
 
+    // Neither assigning to itself nor an unchanged size moves the block.
     const uint8_t* before = original.GetData();
     CMyByteArray& alias = original;
     original = alias;
+    original.SetSize(3);
     EXPECT_EQ(original.GetData(), before);
     EXPECT_EQ(Content(original), (std::vector<uint8_t>{1, 2, 3}));
-}
-
-TEST(ByteArray, SetSizeKeepsBlockOnlyWhenSizeIsUnchanged)
-{
-    CMyByteArray array = Bytes({1, 2, 3, 4});
-    const uint8_t* before = array.GetData();
-    array.SetSize(4);
-    EXPECT_EQ(array.GetData(), before);
-    EXPECT_EQ(Content(array), (std::vector<uint8_t>{1, 2, 3, 4}));
 
     // Hold the old block so the allocator cannot hand the same address back.
-    CMyByteArray keepAlive(array);
-    array.SetSize(6);
-    EXPECT_NE(array.GetData(), before);
-    EXPECT_EQ(std::vector<uint8_t>(array.GetData(), array.GetData() + 4),
-              (std::vector<uint8_t>{1, 2, 3, 4}));
+    CMyByteArray keepAlive(original);
+    original.SetSize(6);
+    EXPECT_NE(original.GetData(), before);
+    ASSERT_EQ(original.GetSize(), 6u);
+    EXPECT_EQ(std::vector<uint8_t>(original.GetData(), original.GetData() + 3), Content(keepAlive));
 }
 
-TEST(ByteArray, ShrinkingToZeroWipesTheBlockBeforeReleasingIt)
+TEST(ByteArray, ReleasedBlocksAreWipedOnlyWhenEmptiedAndFailedAllocationsChangeNothing)
 {
     CMyByteArray array = Bytes({0xde, 0xad, 0xbe, 0xef, 0x55});
     g_watched = array.GetData();
@@ -112,11 +105,9 @@ TEST(ByteArray, ShrinkingToZeroWipesTheBlockBeforeReleasingIt)
         g_watchedSize = 2;
     }
     EXPECT_EQ(g_watchedBytes, (std::vector<uint8_t>{7, 7}));
-}
 
-TEST(ByteArray, FailedAllocationLeavesTheArrayAsItWas)
-{
-    CMyByteArray array = Bytes({9, 8, 7});
+    // A failed allocation leaves the array as it was.
+    array = Bytes({9, 8, 7});
     const uint8_t* before = array.GetData();
     g_failNext = true;
     EXPECT_THROW(array.SetSize(100), std::bad_alloc);
@@ -150,26 +141,20 @@ TEST(ByteArray, Concatenation)
 TEST(RecordReaders, IntegersNeedTheWholeFieldInsideTheRecord)
 {
     const CMyByteArray record = Bytes({0x10, 0x20, 0x01, 0x02, 0x03, 0x04});
-    uint32_t cursor = 3;
-    uint32_t value = 99;
-    EXPECT_FALSE(ReadUInt32(record, cursor, value));
-    EXPECT_EQ(cursor, 3u);
-    EXPECT_EQ(value, 0u);
-
-    cursor = 2;
-    EXPECT_TRUE(ReadUInt32(record, cursor, value));
-    EXPECT_EQ(cursor, 6u);
-    EXPECT_EQ(value, 0x04030201u);
-
+    // {field bytes, cursor, read, value, cursor after}; 0xFFFFFFFF would overflow an addition.
+    const uint32_t cases[][5] = {{4, 3, 0, 0, 3}, {4, 2, 1, 0x04030201u, 6}, {1, 6, 0, 0, 6},
+                                 {4, 0xFFFFFFFFu, 0, 0, 0xFFFFFFFFu}, {1, 5, 1, 0x04, 6}};
+    for (const auto& [bytes, before, read, value, after] : cases) {
+        SCOPED_TRACE(std::to_string(bytes) + " bytes at " + std::to_string(before));
+        uint32_t cursor = before, word = 99;
+        uint8_t byte = 5;
+        EXPECT_EQ(bytes == 4 ? ReadUInt32(record, cursor, word) : ReadUInt8(record, cursor, byte), read != 0);
+        EXPECT_EQ(bytes == 4 ? word : byte, value);
+        EXPECT_EQ(cursor, after);
+    }
+    uint32_t cursor = 0;
     uint8_t byte = 5;
-    EXPECT_FALSE(ReadUInt8(record, cursor, byte));
-    EXPECT_EQ(byte, 0);
-    cursor = 0xFFFFFFFFu;  // a cursor that would overflow an addition
-    EXPECT_FALSE(ReadUInt32(record, cursor, value));
-    cursor = 5;
-    EXPECT_TRUE(ReadUInt8(record, cursor, byte));
-    EXPECT_EQ(byte, 0x04);
-    EXPECT_FALSE(ReadUInt8(CMyByteArray(), cursor = 0, byte));
+    EXPECT_FALSE(ReadUInt8(CMyByteArray(), cursor, byte));
 }
 
 struct StringCase {
