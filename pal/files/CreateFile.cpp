@@ -84,10 +84,10 @@ HANDLE Publish(int fd, bool isFolder, bool existed, DWORD creation)
     return handle;
 }
 
-bool IsFolder(int fd)
+mode_t ModeOf(int fd)
 {
     struct stat info {};
-    return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    return fstat(fd, &info) == 0 ? info.st_mode : 0;
 }
 
 bool IsFolder(const std::string& path)
@@ -117,7 +117,9 @@ HANDLE OpenFile(const std::string& path, DWORD access, DWORD creation, DWORD fla
 {
     bool existed = false;
     const int openFlags = AccessFlags(access) | inherit;
-    const int fd = OpenByDisposition(path, openFlags, creation, existed);
+    // Non-blocking, so that a FIFO in a file's place is refused below instead
+    // of waiting for a writer that never comes.
+    const int fd = OpenByDisposition(path, openFlags | O_NONBLOCK, creation, existed);
     if (fd < 0) {
         if (errno == EISDIR || (errno == EEXIST && IsFolder(path)))
             return OpenFolder(path, creation, flags, inherit);
@@ -125,9 +127,22 @@ HANDLE OpenFile(const std::string& path, DWORD access, DWORD creation, DWORD fla
     }
     // A folder opens for reading and for no access; with write access the
     // open itself has already refused it.
-    if (!(openFlags & (O_WRONLY | O_RDWR)) && IsFolder(fd)) {
+    const mode_t mode = ModeOf(fd);
+    if (!(openFlags & (O_WRONLY | O_RDWR)) && S_ISDIR(mode)) {
         close(fd);
         return OpenFolder(path, creation, flags, inherit);
+    }
+    // Windows paths name files and folders only: FIFOs, sockets and devices
+    // are refused as a folder opened without backup semantics is.
+    if (!S_ISREG(mode) && !(openFlags & O_PATH)) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    const int status = fcntl(fd, F_GETFL);
+    if (status >= 0 && (status & O_NONBLOCK) && fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        const int failure = errno;
+        close(fd);
+        return Fail(pal::Win32ErrorFromErrno(failure, path));
     }
     return Publish(fd, false, existed, creation);
 }

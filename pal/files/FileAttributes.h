@@ -8,7 +8,11 @@ namespace pal {
 
 inline DWORD AttributesOfMode(mode_t mode)
 {
-    DWORD attributes = S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+    // FIFOs, sockets and devices have no Windows counterpart in a file path;
+    // the device attribute tells callers they are not files to read.
+    DWORD attributes = S_ISDIR(mode)   ? FILE_ATTRIBUTE_DIRECTORY
+                       : S_ISREG(mode) ? 0
+                                       : FILE_ATTRIBUTE_DEVICE;
     if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         attributes |= FILE_ATTRIBUTE_READONLY;
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;

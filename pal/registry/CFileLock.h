@@ -13,8 +13,9 @@ public:
     CFileLock(const CFileLock&) = delete;
     CFileLock& operator=(const CFileLock&) = delete;
 
-    // Creates the file when missing and waits for the lock; 0 or an errno.
-    int Acquire(const std::string& path);
+    // Creates the file when missing and waits at most `timeoutMs` for the
+    // lock; 0, ETIMEDOUT, or the errno of the open.
+    int Acquire(const std::string& path, unsigned timeoutMs);
 
 private:
     int m_nFd = -1;

@@ -6,12 +6,17 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <random>
 
+#include "pal/base/settings.h"
 #include "pal/registry/CFileLock.h"
 #include "pal/registry/CHiveCache.h"
 #include "pal/registry/HiveText.h"
+#include "pal/registry/RegProblem.h"
 
 namespace pal::registry {
 
@@ -79,10 +84,45 @@ bool StampAfter(int fd, int64_t previousNs, struct stat& info)
     return false;
 }
 
+constexpr const char* kTempInfix = ".tmp.";
+// A writer stalled longer than this (stopped, or on a hung file system) is
+// taken for gone: the caller gets ERROR_TIMEOUT rather than freezing with it.
+constexpr unsigned kDefaultLockTimeoutMs = 10000;
+constexpr int kTempAttempts = 8;
+
+// Unique among live writers: the pid and a counter, and a random part for a
+// pid reused after a writer was killed before it could remove its file.
 std::string TempPath(const std::string& path)
 {
     static std::atomic<unsigned> s_counter{0};
-    return path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(++s_counter);
+    static thread_local std::minstd_rand s_random(std::random_device{}());
+    return path + kTempInfix + std::to_string(getpid()) + "." + std::to_string(++s_counter) + "." +
+           std::to_string(s_random());
+}
+
+// Under the hive's lock no live writer has a temporary file: any left there
+// belongs to a writer that was killed.
+void RemoveStaleTemps(const std::string& path)
+{
+    const std::filesystem::path hive(path);
+    const std::string prefix = hive.filename().string() + kTempInfix;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(hive.parent_path(), error), end;
+         !error && it != end; it.increment(error)) {
+        if (it->path().filename().string().rfind(prefix, 0) == 0)
+            unlink(it->path().c_str());
+    }
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+unsigned LockTimeoutMs()
+{
+    const std::string text = pal::GetSetting("VESK_REGISTRY_LOCK_MS");
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    const bool valid = !text.empty() && *end == '\0' && value <= 3600000;
+    return valid ? static_cast<unsigned>(value) : kDefaultLockTimeoutMs;
 }
 
 void SyncFolder(const std::string& folder)
@@ -109,48 +149,94 @@ LSTATUS CHiveFile::_Load(std::shared_ptr<const CKeyNode>& tree, int64_t& mtimeNs
     struct stat info {};
     if (stat(m_sPath.c_str(), &info) != 0) {
         if (errno != ENOENT && errno != ENOTDIR)
-            return FromErrno(errno, ERROR_CANTREAD);
+            return ReportProblem(FromErrno(errno, ERROR_CANTREAD),
+                                 "cannot read " + Quoted(m_sPath) + ": " + std::strerror(errno));
         tree = std::make_shared<const CKeyNode>(HiveRootName(m_eHive));
         mtimeNs = 0;
         return ERROR_SUCCESS;
     }
+    if (!S_ISREG(info.st_mode))
+        return ReportProblem(ERROR_BADDB, "the hive " + Quoted(m_sPath) + " is not a regular file");
     CHiveCache& cache = CHiveCache::Instance();
     if (!cache.Find(m_sPath, FileStamp::Of(info), tree)) {
-        const int fd = open(m_sPath.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking: a FIFO put there since the look above must not hang us.
+        const int fd = open(m_sPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
-            return FromErrno(errno, ERROR_CANTREAD);
+            return ReportProblem(FromErrno(errno, ERROR_CANTREAD),
+                                 "cannot read " + Quoted(m_sPath) + ": " + std::strerror(errno));
         std::string bytes;
         // The descriptor's own stamp: the path may name a newer file by now.
-        const bool read = fstat(fd, &info) == 0 && ReadAll(fd, bytes);
+        const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+        const bool read = regular && ReadAll(fd, bytes);
+        const int failure = errno;
         close(fd);
+        if (!regular)
+            return ReportProblem(ERROR_BADDB,
+                                 "the hive " + Quoted(m_sPath) + " is not a regular file");
         if (!read)
-            return ERROR_CANTREAD;
-        tree = ReadHiveText(bytes, m_eHive);
+            return ReportProblem(ERROR_CANTREAD,
+                                 "cannot read " + Quoted(m_sPath) + ": " + std::strerror(failure));
+        std::string why;
+        tree = ReadHiveText(bytes, m_eHive, why);
         cache.Store(m_sPath, FileStamp::Of(info), tree);
+        if (!tree)
+            return ReportProblem(ERROR_BADDB, "the hive " + Quoted(m_sPath) + " is damaged, " +
+                                                  why + "; it is left as it is");
     }
     mtimeNs = FileStamp::Of(info).mtimeNs;
-    return tree ? ERROR_SUCCESS : ERROR_BADDB;
+    if (!tree)
+        return ReportProblem(ERROR_BADDB,
+                             "the hive " + Quoted(m_sPath) + " is damaged; it is left as it is");
+    return ERROR_SUCCESS;
 }
 
 LSTATUS CHiveFile::Update(const Change& change) const
 {
+    // A change that changes nothing needs no lock: a stalled writer elsewhere
+    // must not hold up, say, a library that re-registers what is registered.
+    std::shared_ptr<const CKeyNode> seen;
+    int64_t seenNs = 0;
+    std::shared_ptr<CKeyNode> next;
+    bool modified = false;
+    bool prepared = false;
+    if (_Load(seen, seenNs) == ERROR_SUCCESS) {
+        next = std::make_shared<CKeyNode>(*seen);
+        if (change(*next, modified) == ERROR_SUCCESS) {
+            if (!modified)
+                return ERROR_SUCCESS;
+            prepared = true;
+        }
+    }
+
     const std::string folder = std::filesystem::path(m_sPath).parent_path().string();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        return FromErrno(error.value(), ERROR_CANTWRITE);
+        return ReportProblem(FromErrno(error.value(), ERROR_CANTWRITE),
+                             "cannot create the folder " + Quoted(folder) + ": " + error.message());
     CFileLock lock;
-    if (const int failure = lock.Acquire(m_sPath + ".lock"))
-        return FromErrno(failure, ERROR_CANTWRITE);
+    const unsigned timeoutMs = LockTimeoutMs();
+    if (const int failure = lock.Acquire(m_sPath + ".lock", timeoutMs)) {
+        if (failure == ETIMEDOUT)
+            return ReportProblem(ERROR_TIMEOUT, "another process has held the lock of " +
+                                                    Quoted(m_sPath) + " for " +
+                                                    std::to_string(timeoutMs) + " ms");
+        return ReportProblem(FromErrno(failure, ERROR_CANTWRITE),
+                             "cannot lock " + Quoted(m_sPath) + ": " + std::strerror(failure));
+    }
+    RemoveStaleTemps(m_sPath);
 
     std::shared_ptr<const CKeyNode> current;
     int64_t mtimeNs = 0;
     if (const LSTATUS status = _Load(current, mtimeNs))
         return status;
-    auto next = std::make_shared<CKeyNode>(*current);
-    bool modified = false;
-    if (const LSTATUS status = change(*next, modified); status != ERROR_SUCCESS || !modified)
-        return status;
+    // Unchanged since the look without the lock: that copy already holds the change.
+    if (!prepared || current != seen || mtimeNs != seenNs) {
+        next = std::make_shared<CKeyNode>(*current);
+        modified = false;
+        if (const LSTATUS status = change(*next, modified); status != ERROR_SUCCESS || !modified)
+            return status;
+    }
 
     FileStamp written;
     if (const LSTATUS status = _Write(WriteHiveText(*next, m_eHive), mtimeNs, written))
@@ -162,10 +248,17 @@ LSTATUS CHiveFile::Update(const Change& change) const
 LSTATUS CHiveFile::_Write(const std::string& text, int64_t previousMtimeNs,
                           FileStamp& written) const
 {
-    const std::string temp = TempPath(m_sPath);
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < kTempAttempts; ++attempt) {
+        temp = TempPath(m_sPath);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0)
-        return FromErrno(errno, ERROR_CANTWRITE);
+        return ReportProblem(FromErrno(errno, ERROR_CANTWRITE),
+                             "cannot create " + Quoted(temp) + ": " + std::strerror(errno));
     struct stat info {};
     bool ok = WriteAll(fd, text) && StampAfter(fd, previousMtimeNs, info) && fsync(fd) == 0;
     int failure = ok ? 0 : errno;
@@ -179,7 +272,9 @@ LSTATUS CHiveFile::_Write(const std::string& text, int64_t previousMtimeNs,
     }
     if (!ok) {
         unlink(temp.c_str());
-        return FromErrno(failure, ERROR_CANTWRITE);
+        return ReportProblem(FromErrno(failure, ERROR_CANTWRITE),
+                             "cannot write " + Quoted(m_sPath) + ": " + std::strerror(failure) +
+                                 "; the hive is unchanged");
     }
     SyncFolder(std::filesystem::path(m_sPath).parent_path().string());
     written = FileStamp::Of(info);

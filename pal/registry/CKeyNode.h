@@ -13,6 +13,10 @@ namespace pal::registry {
 
 // Windows refuses trees deeper than this; the limit also bounds recursion.
 constexpr size_t kMaxKeyDepth = 512;
+// Windows' limits on what a caller may add, in UTF-16 units. Hive files are
+// read whatever they hold, so that a hand-edited one stays usable.
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
 
 class CKeyNode {
 public:

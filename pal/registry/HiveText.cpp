@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "pal/registry/RegName.h"
+#include "pal/text/text.h"
 
 namespace pal::registry {
 
@@ -31,14 +32,20 @@ bool PartsBelowRoot(const std::u16string& path, HiveId hive, std::vector<std::u1
     return parts.size() <= kMaxKeyDepth;
 }
 
-bool ApplyKey(CKeyNode& root, const regtext::Key& key, HiveId hive)
+bool ApplyKey(CKeyNode& root, const regtext::Key& key, HiveId hive, std::string& why)
 {
     std::vector<std::u16string> parts;
-    if (!PartsBelowRoot(key.path, hive, parts))
+    if (!PartsBelowRoot(key.path, hive, parts)) {
+        why = "line " + std::to_string(key.line) + ": the key is not below " +
+              pal::ToUtf8(HiveRootName(hive)) + " or nests deeper than " +
+              std::to_string(kMaxKeyDepth) + " keys";
         return false;
+    }
     if (key.remove) {
-        if (parts.empty())
+        if (parts.empty()) {
+            why = "line " + std::to_string(key.line) + ": it deletes the root key";
             return false;
+        }
         const std::u16string leaf = parts.back();
         parts.pop_back();
         if (CKeyNode* parent = root.Find(parts))
@@ -76,15 +83,22 @@ void CollectKeys(const CKeyNode& node, const std::u16string& path, bool isRoot,
 
 }  // namespace
 
-std::unique_ptr<CKeyNode> ReadHiveText(const std::string& bytes, HiveId hive)
+std::unique_ptr<CKeyNode> ReadHiveText(const std::string& bytes, HiveId hive, std::string& why)
 {
+    if (!HasTrailer(bytes)) {
+        why = "it is cut short: its last line is not \"" + std::string(kTrailer) + "\"";
+        return nullptr;
+    }
     regtext::Document document;
     regtext::ParseError error;
-    if (!HasTrailer(bytes) || !regtext::Parse(bytes, document, error))
+    if (!regtext::Parse(bytes, document, error)) {
+        why = (error.line ? "line " + std::to_string(error.line) + ": " : std::string()) +
+              error.message;
         return nullptr;
+    }
     auto root = std::make_unique<CKeyNode>(HiveRootName(hive));
     for (const regtext::Key& key : document.keys) {
-        if (!ApplyKey(*root, key, hive))
+        if (!ApplyKey(*root, key, hive, why))
             return nullptr;
     }
     return root;

@@ -10,8 +10,9 @@
 namespace pal::registry {
 
 // Null when the text is corrupt: it does not parse, lacks the trailer, names
-// keys of another root or nests deeper than the registry allows.
-std::unique_ptr<CKeyNode> ReadHiveText(const std::string& bytes, HiveId hive);
+// keys of another root or nests deeper than the registry allows; `why` then
+// says which, with the line where there is one.
+std::unique_ptr<CKeyNode> ReadHiveText(const std::string& bytes, HiveId hive, std::string& why);
 std::string WriteHiveText(const CKeyNode& root, HiveId hive);
 
 }  // namespace pal::registry

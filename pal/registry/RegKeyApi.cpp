@@ -1,4 +1,4 @@
-// RegOpenKeyExW, RegCreateKeyExW, RegDeleteKeyW, RegEnumKeyExW, RegCloseKey.
+// RegOpenKeyExW, RegCreateKeyExW, RegDeleteKey(Ex)W, RegEnumKeyExW, RegCloseKey.
 #include "pal/registry/CHiveFile.h"
 #include "pal/registry/RegCalls.h"
 #include "pal/registry/RegName.h"
@@ -133,6 +133,10 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD op
     std::vector<std::u16string> path = TargetPath(parent, parts, redirected);
     if (path.size() > kMaxKeyDepth)
         return ERROR_INVALID_PARAMETER;
+    for (const std::u16string& part : parts) {
+        if (part.size() > kMaxKeyNameLength)
+            return ERROR_INVALID_PARAMETER;
+    }
     const bool exists = tree->Find(path) != nullptr;
     const bool writable = (!exists || WritabilityMatters(desired)) && HiveWritable(parent.hive);
     const REGSAM access = GrantedAccess(desired, writable);
@@ -153,10 +157,12 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD op
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey)
+LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desired, DWORD reserved)
 {
-    if (!subKey)
+    if (!subKey || reserved != 0)
         return ERROR_INVALID_PARAMETER;
+    if (const LSTATUS status = CheckViewFlags(desired))
+        return status;
     KeyRef parent;
     if (const LSTATUS status = ResolveKey(key, parent))
         return status;
@@ -166,8 +172,8 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey)
     // An empty name deletes the handle's own key, which needs DELETE on it.
     if (parts.empty() && (parent.predefined || !(parent.access & DELETE)))
         return ERROR_ACCESS_DENIED;
-    // This call has no view flags: it works in the process's own view.
-    const std::vector<std::u16string> path = TargetPath(parent, parts, UsesRedirectedView(0));
+    const std::vector<std::u16string> path =
+        TargetPath(parent, parts, UsesRedirectedView(desired));
     std::shared_ptr<const CKeyNode> tree;
     const CKeyNode* node = nullptr;
     if (const LSTATUS status = LoadKey(parent, tree, node))
@@ -178,6 +184,13 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey)
     if (target->ChildCount() != 0 || !HiveWritable(parent.hive))
         return ERROR_ACCESS_DENIED;
     return RemoveLeaf(parent, path);
+}
+
+// No view flags: the process's own view, as a 32-bit program on 64-bit
+// Windows gets.
+LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey)
+{
+    return RegDeleteKeyExW(key, subKey, 0, 0);
 }
 
 LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,

@@ -62,6 +62,8 @@ LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, co
 {
     if (!data && dataSize != 0)
         return ERROR_NOACCESS;
+    if (ValueName(valueName).size() > kMaxValueNameLength)
+        return ERROR_INVALID_PARAMETER;
     KeyRef ref;
     std::shared_ptr<const CKeyNode> tree;
     const CKeyNode* node = nullptr;

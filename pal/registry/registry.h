@@ -59,9 +59,24 @@ LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD
                               const BYTE* data, DWORD dataSize);
 LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName);
 LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey);
+// The view flag of `desired` (KEY_WOW64_32KEY or KEY_WOW64_64KEY) chooses
+// where the sub-key is looked up; reserved must be 0.
+LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM desired, DWORD reserved);
 LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,
                              LPDWORD reserved, LPWSTR keyClass, LPDWORD classLength,
                              PFILETIME lastWriteTime);
 LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength,
                              LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LSTATUS WINAPI RegCloseKey(HKEY key);
+
+#include <string>
+
+namespace pal {
+
+// What the calling thread's last registry call that answered ERROR_BADDB,
+// ERROR_CANTREAD, ERROR_CANTWRITE or ERROR_TIMEOUT found wrong: the hive
+// file and its line or the system's reason, UTF-8; "" before any. Only here:
+// Windows keeps no such text, so tools append it where it exists.
+std::string RegistryProblem();
+
+}  // namespace pal

@@ -28,6 +28,7 @@ protected:
     void SetUp() override
     {
         mkdir(Path("dir").c_str(), 0755);
+        mkfifo(Path("dir/fifo").c_str(), 0600);
         Write("dir/file.txt", "hello");
         Write("dir/other.txt", "hello");
     }
@@ -66,6 +67,9 @@ TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThemWithTheRightsAsked)
         {"dir", 0, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED, -1},
         {"dir", 0, CREATE_NEW, kBackup, ERROR_FILE_EXISTS, -1},
         {"dir", GENERIC_WRITE, CREATE_ALWAYS, kBackup, ERROR_ACCESS_DENIED, -1},
+        // A FIFO is no file of Windows': refused at once, never waited on.
+        {"dir/fifo", GENERIC_READ, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED, -1},
+        {"dir/fifo", GENERIC_READ, OPEN_ALWAYS, 0, ERROR_ACCESS_DENIED, -1},
         // Missing paths tell a missing file from a missing folder.
         {"dir/none.txt", 0, OPEN_EXISTING, kBackup, ERROR_FILE_NOT_FOUND, -1},
         {"none/deeper/file.txt", 0, OPEN_EXISTING, kBackup, ERROR_PATH_NOT_FOUND, -1},
@@ -106,6 +110,7 @@ TEST_F(CreateFileTest, FilesAndFoldersOpenAsWindowsOpensThemWithTheRightsAsked)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
     EXPECT_EQ(GetFileAttributesW(PathOf("dir").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(PathOf("dir/fifo").c_str()), FILE_ATTRIBUTE_DEVICE);
     EXPECT_EQ(GetFileAttributesW(file.c_str()), FILE_ATTRIBUTE_NORMAL);
     chmod(m_machine.Path("dir/file.txt").c_str(), 0444);
     EXPECT_EQ(GetFileAttributesW(file.c_str()), FILE_ATTRIBUTE_READONLY);

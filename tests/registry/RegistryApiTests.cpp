@@ -7,6 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <future>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 #include "common/TestMachine.h"
@@ -357,32 +361,88 @@ TEST(RegistryHive, CorruptHiveAnswersBadDbAndIsNeverRewritten)
     const std::string good = header +
         "[HKEY_CURRENT_USER\\Software\\vesk\\Shared]\r\n\"n\"=dword:00000001\r\n\r\n"
         "; end of hive\r\n";
-    // Why the text does not parse is RegText's to tell; here one file of each kind.
-    const std::string cases[] = {
-        good.substr(0, good.find("; end")),  // cut before the trailer
-        "",
-        header + "[HKEY_USERS\\x]\r\n; end of hive\r\n",  // another root
+    // Why the text does not parse is RegText's to tell; here one file of each
+    // kind, and the words that say what is wrong where.
+    const struct {
+        std::string text;
+        const char* why;
+    } cases[] = {
+        {good.substr(0, good.find("; end")), "is damaged, it is cut short"},
+        {"", "is damaged, it is cut short"},
+        {header + "[HKEY_USERS\\x]\r\n; end of hive\r\n", "is damaged, line 3: the key is not below"},
+        {"fifo", "is not a regular file"},  // must not wait for a writer
     };
-    for (const std::string& text : cases) {
-        SCOPED_TRACE(text);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
         testkit::CScratchMachine machine;
         const HKEY early = Create(HKEY_CURRENT_USER, kShared);
         const std::string path = machine.RegistryDir() + "/HKEY_CURRENT_USER.reg";
-        testkit::WriteFile(path, text);
+        if (c.text == "fifo") {
+            std::filesystem::remove(path);
+            ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+        } else {
+            testkit::WriteFile(path, c.text);
+        }
 
         DWORD number = 0;
         WCHAR name[16];
         DWORD length = 16;
         EXPECT_EQ(ERROR_BADDB, SetDword(HKEY_CURRENT_USER, u"New", u"n", 2));
+        EXPECT_NE(std::string::npos, pal::RegistryProblem().find("'" + path + "' " + c.why))
+            << pal::RegistryProblem();
         EXPECT_EQ(ERROR_BADDB, GetDword(HKEY_CURRENT_USER, u"", u"n", number));
         EXPECT_EQ(ERROR_BADDB, RegSetValueExW(early, u"n", 0, REG_BINARY, nullptr, 0));
         EXPECT_EQ(ERROR_BADDB, RegDeleteKeyW(HKEY_CURRENT_USER, kShared));
         EXPECT_EQ(ERROR_BADDB, EnumValue(early, 0, name, length));
-        EXPECT_EQ(text, testkit::ReadFile(path));
+        if (c.text != "fifo") {
+            EXPECT_EQ(c.text, testkit::ReadFile(path));
+        }
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(early));
         EXPECT_EQ(ERROR_SUCCESS, SetDword(HKEY_LOCAL_MACHINE, u"SOFTWARE\\x", u"n", 1))
             << "other hives are unaffected";
     }
+}
+
+// Windows' name limits hold for what is added; a hive file holding more is
+// still read. A writer that holds the lock too long makes others fail with
+// ERROR_TIMEOUT, not wait forever, and writes that change nothing do not wait
+// at all. Temporary files of killed writers are cleared, not collided with.
+TEST_F(RegistryApi, LimitsAndBoundedWaits)
+{
+    const HKEY key = Create(HKEY_CURRENT_USER, kShared);
+    const std::u16string longest(16383, u'v'), longKey(255, u'k');
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, longest.c_str(), 0, REG_BINARY, nullptr, 0));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegSetValueExW(key, (longest + u'v').c_str(), 0, REG_BINARY, nullptr, 0));
+    HKEY child = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, CreateEx(key, longKey.c_str(), KEY_READ, child));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, CreateEx(key, (u"a\\" + longKey + u'k').c_str(), KEY_READ, child));
+
+    const std::string path = HivePath("HKEY_CURRENT_USER");
+    std::string text = testkit::ReadFile(path);
+    const std::string over(20000, 'o');
+    text.insert(text.find("; end of hive"), "[HKEY_CURRENT_USER\\Over]\r\n\"" + over + "\"=dword:00000002\r\n");
+    testkit::WriteFile(path, text);
+    DWORD number = 0;
+    EXPECT_EQ(ERROR_SUCCESS, GetDword(HKEY_CURRENT_USER, u"Over", pal::FromUtf8(over).c_str(), number));
+    EXPECT_EQ(2u, number);
+
+    ASSERT_EQ(ERROR_SUCCESS, SetDword(HKEY_CURRENT_USER, kShared, u"n", 1));
+    for (int n = 1; n <= 200; ++n)  // the names a writer of our pid would have used before
+        testkit::WriteFile(path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(n), "x");
+    const int lock = open((path + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(0, flock(lock, LOCK_EX));
+    pal::SetSetting("VESK_REGISTRY_LOCK_MS", "300");
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(HKEY_CURRENT_USER, kShared, u"n", 1)) << "unchanged";
+    EXPECT_EQ(ERROR_SUCCESS, CreateEx(HKEY_CURRENT_USER, kShared, KEY_ALL_ACCESS, child));
+    EXPECT_EQ(ERROR_TIMEOUT, SetDword(HKEY_CURRENT_USER, kShared, u"n", 2));
+    EXPECT_NE(std::string::npos, pal::RegistryProblem().find("held the lock of '" + path + "' for 300 ms"));
+    close(lock);
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(HKEY_CURRENT_USER, kShared, u"n", 2));
+    size_t left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+        left += entry.path().filename().string().find(".tmp.") != std::string::npos;
+    EXPECT_EQ(0u, left);
 }
 
 TEST_F(RegistryApi, ReadOnlyHiveRefusesEveryWrite)

@@ -55,10 +55,9 @@ LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM nView)
 
 #else
 
-LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM /*nView*/)
+LSTATUS DeleteSubKey(HKEY hParent, const std::u16string& sName, REGSAM nView)
 {
-    // The parent handle already lies in the chosen view.
-    return RegDeleteKeyW(hParent, ToWide(sName).c_str());
+    return RegDeleteKeyExW(hParent, ToWide(sName).c_str(), nView, 0);
 }
 
 #endif
