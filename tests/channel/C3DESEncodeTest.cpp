@@ -13,25 +13,20 @@ using namespace testbytes;
 
 // The key material is the runtime's rand() sequence from the seed (41, 18467,
 // 6334, 26500 from 1), each value little-endian in four bytes.
-TEST(StreamSink, KeyMaterialIsGeneratorOutputLittleEndian)
+TEST(StreamSink, KeyMaterialIsGeneratorOutputAndEncryptNeedsRoom)
 {
     C3DESEncode::StreamSink sink;
     sink.SetSeed(1);
     ASSERT_TRUE(sink.IsReady());
     ASSERT_EQ(sink.GetKeyMaterialLen(), 16u);
-    const uint8_t expected[16] = {41,   0,    0, 0, 0x23, 0x48, 0, 0,
-                                  0xBE, 0x18, 0, 0, 0x84, 0x67, 0, 0};
+    const uint8_t expected[16] = {41, 0, 0, 0, 0x23, 0x48, 0, 0, 0xBE, 0x18, 0, 0, 0x84, 0x67, 0, 0};
     EXPECT_EQ(std::memcmp(sink.GetKeyMaterial(), expected, 16), 0);
-}
 
-TEST(StreamSink, EncryptNeedsRoomForDigestAndKey)
-{
+    // Encrypting needs a key and room for the digest and the padding.
     BYTE buffer[64] = {};
     C3DESEncode::StreamSink unkeyed;
     DWORD nLen = 8;
     EXPECT_FALSE(unkeyed.Encrypt(buffer, nLen, sizeof buffer));
-    C3DESEncode::StreamSink sink;
-    sink.SetSeed(7);
     nLen = 8;
     EXPECT_FALSE(sink.Encrypt(buffer, nLen, 28)); // length + 20 must stay below capacity
     EXPECT_FALSE(sink.Encrypt(nullptr, nLen, 64));
@@ -39,7 +34,7 @@ TEST(StreamSink, EncryptNeedsRoomForDigestAndKey)
     EXPECT_EQ(nLen, 32u);
 }
 
-TEST(C3DESEncode, SizesAndRoundTrip)
+TEST(C3DESEncode, SizesRoundTripAndSeeds)
 {
     struct SCase {
         uint32_t nPlain;
@@ -57,6 +52,16 @@ TEST(C3DESEncode, SizesAndRoundTrip)
     CMyByteArray envelope = Bytes(4);
     EXPECT_FALSE(C3DESEncode::Serialize(CMyByteArray(), envelope)) << "empty plaintext";
     EXPECT_TRUE(envelope.IsEmpty());
+
+    // A fresh seed per envelope; a fixed one gives the same envelope every time and travels in clear.
+    const CMyByteArray plain = Bytes(32, 1);
+    CMyByteArray first, second, fixed1, fixed2;
+    ASSERT_TRUE(C3DESEncode::Serialize(plain, first) && C3DESEncode::Serialize(plain, second));
+    EXPECT_FALSE(Same(first, second));
+    ASSERT_TRUE(C3DESEncode::SerializeWithSeed(plain, fixed1, 0x1234) &&
+                C3DESEncode::SerializeWithSeed(plain, fixed2, 0x1234));
+    EXPECT_TRUE(Same(fixed1, fixed2));
+    EXPECT_EQ(GetLe32(fixed1, 4), 0x1234u);
 }
 
 TEST(C3DESEncode, MalformedEnvelopesRejected)
@@ -138,21 +143,6 @@ TEST(C3DESEncode, AHashThatCannotBeHadIsNoTampering)
     pal::ClearSetting("VESK_CRYPT_FAIL");
     for (const std::string& sLine : loglines::Errors())
         EXPECT_EQ(sLine.find("not identical"), std::string::npos) << sLine;
-}
-
-TEST(C3DESEncode, FreshSeedPerEnvelope)
-{
-    const CMyByteArray plain = Bytes(32, 1);
-    CMyByteArray first, second;
-    ASSERT_TRUE(C3DESEncode::Serialize(plain, first));
-    ASSERT_TRUE(C3DESEncode::Serialize(plain, second));
-    EXPECT_FALSE(Same(first, second));
-    // A fixed seed gives the same envelope every time and travels in clear.
-    CMyByteArray fixed1, fixed2;
-    ASSERT_TRUE(C3DESEncode::SerializeWithSeed(plain, fixed1, 0x1234));
-    ASSERT_TRUE(C3DESEncode::SerializeWithSeed(plain, fixed2, 0x1234));
-    EXPECT_TRUE(Same(fixed1, fixed2));
-    EXPECT_EQ(GetLe32(fixed1, 4), 0x1234u);
 }
 
 } // namespace

@@ -7,25 +7,14 @@
 
 namespace {
 
-std::string Hex(const BYTE* p, DWORD n)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string s;
-    for (DWORD i = 0; i < n; ++i) {
-        s += kDigits[p[i] >> 4];
-        s += kDigits[p[i] & 15];
-    }
-    return s;
-}
+using namespace std::string_literals;
 
 // A context with the 3DES key derived from SHA-1(01 02 .. 10).
 class CKnownKey {
 public:
     CKnownKey()
     {
-        BYTE material[16];
-        for (BYTE i = 0; i < 16; ++i)
-            material[i] = static_cast<BYTE>(i + 1);
+        BYTE material[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
         EXPECT_TRUE(CryptAcquireContextW(&m_hProv, nullptr, nullptr, PROV_DH_SCHANNEL,
                                          CRYPT_VERIFYCONTEXT));
         EXPECT_TRUE(CryptCreateHash(m_hProv, CALG_SHA1, 0, 0, &m_hHash));
@@ -52,8 +41,9 @@ TEST(CryptoApi, DerivedKeyMatchesWindowsKnownAnswer)
     std::vector<BYTE> data(48, 0);
     DWORD nLen = 32;
     ASSERT_TRUE(CryptEncrypt(key.Key(), 0, TRUE, 0, data.data(), &nLen, 48));
-    EXPECT_EQ(Hex(data.data(), nLen), "838af556dbce2532e115ee50cde464f1c6eb99ecf6"
-                                      "93fdd9390270953d4cfb6901d2c742c2d70934");
+    EXPECT_EQ(std::string(data.begin(), data.begin() + nLen),
+              "\x83\x8a\xf5\x56\xdb\xce\x25\x32\xe1\x15\xee\x50\xcd\xe4\x64\xf1\xc6\xeb\x99\xec"
+              "\xf6\x93\xfd\xd9\x39\x02\x70\x95\x3d\x4c\xfb\x69\x01\xd2\xc7\x42\xc2\xd7\x09\x34"s);
     ASSERT_TRUE(CryptDecrypt(key.Key(), 0, TRUE, 0, data.data(), &nLen));
     EXPECT_EQ(nLen, 32u);
     data.resize(nLen);
@@ -84,7 +74,7 @@ TEST(CryptoApi, DecryptRejectsBadPaddingAndLength)
     }
 }
 
-TEST(CryptoApi, AcquireAndHandleErrors)
+TEST(CryptoApi, AcquireHandleAndMessageErrors)
 {
     HCRYPTPROV hProv = 0;
     EXPECT_FALSE(CryptAcquireContextW(&hProv, nullptr, nullptr, 999, CRYPT_VERIFYCONTEXT));
@@ -99,11 +89,7 @@ TEST(CryptoApi, AcquireAndHandleErrors)
     EXPECT_TRUE(CryptReleaseContext(hProv, 0));
     EXPECT_FALSE(CryptReleaseContext(hProv, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NTE_BAD_UID));
-}
-
-// NTE_BAD_DATA's text is checked in the log lines of C3DESEncode's tamper test.
-TEST(CryptoApi, UnknownCodesHaveNoSystemMessage)
-{
+    // NTE_BAD_DATA's text is checked in the log lines of C3DESEncode's tamper test.
     WCHAR buffer[512];
     EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0xDEADBEEF, 0, buffer, 512, nullptr), 0u);
 }
