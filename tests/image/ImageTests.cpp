@@ -170,7 +170,7 @@ protected:
     const std::string m_sWritten = m_sFolder + "/shot.bmp";
 };
 
-TEST_F(BmpSnapshot, FileIsHeaderPaletteAndPixelsByteForByte)
+TEST_F(BmpSnapshot, FileIsHeaderPaletteAndPixelsByteForByteAndNeedsImageNameAndFolder)
 {
     Configure(REG_DWORD, Dword(1), REG_SZ, Sz(m_sFolder));
     ASSERT_TRUE(PatternImage(240, 368).SaveBmp(u"shot.bmp"));
@@ -184,6 +184,18 @@ TEST_F(BmpSnapshot, FileIsHeaderPaletteAndPixelsByteForByte)
         expected += char(Pattern(i / 240, i % 240));
     ASSERT_EQ(expected.size(), 89398u);
     EXPECT_TRUE(testkit::ReadFile(m_sWritten) == expected);
+
+    // Nothing is written without an image, a name or a folder.
+    fs::remove(m_sWritten);
+    CRawImg cleared = PatternImage(240, 368);
+    cleared.Clear();
+    EXPECT_FALSE(CRawImg().SaveBmp(u"shot.bmp"));
+    EXPECT_FALSE(cleared.SaveBmp(u"shot.bmp"));
+    EXPECT_FALSE(PatternImage(240, 368).SaveBmp(u""));
+    EXPECT_TRUE(fs::is_empty(m_sFolder));
+    Configure(REG_DWORD, Dword(1), REG_SZ, Sz(m_machine.Path("missing")));
+    EXPECT_FALSE(PatternImage(240, 368).SaveBmp(u"shot.bmp"));
+    EXPECT_FALSE(fs::exists(m_machine.Path("missing")));
 }
 
 // Only a non-zero DWORD switch and a plain string folder switch snapshots on;
@@ -212,21 +224,6 @@ TEST_F(BmpSnapshot, OnlyANonZeroDwordAndAPlainStringFolderSwitchItOn)
         EXPECT_EQ(fs::file_size(m_sWritten), on ? 89398u : 100000u);
         EXPECT_EQ(std::distance(fs::directory_iterator(m_sFolder), {}), 1);
     }
-}
-
-TEST_F(BmpSnapshot, NothingIsWrittenWithoutImageNameOrFolder)
-{
-    Configure(REG_DWORD, Dword(1), REG_SZ, Sz(m_sFolder));
-    CRawImg cleared = PatternImage(240, 368);
-    cleared.Clear();
-    EXPECT_FALSE(CRawImg().SaveBmp(u"shot.bmp"));
-    EXPECT_FALSE(cleared.SaveBmp(u"shot.bmp"));
-    EXPECT_FALSE(PatternImage(240, 368).SaveBmp(u""));
-    EXPECT_TRUE(fs::is_empty(m_sFolder));
-
-    Configure(REG_DWORD, Dword(1), REG_SZ, Sz(m_machine.Path("missing")));
-    EXPECT_FALSE(PatternImage(240, 368).SaveBmp(u"shot.bmp"));
-    EXPECT_FALSE(fs::exists(m_machine.Path("missing")));
 }
 
 }  // namespace

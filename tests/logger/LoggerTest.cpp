@@ -103,19 +103,13 @@ TEST_F(LoggerTest, UnusableRecordsLogNothing)
     }
 }
 
-std::string Hex8(unsigned value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-
 // Each level writes its own and the more severe lines, tagged, after the ids
 // and the English time; the facility announces itself at the debug level.
 // Once the facility is gone nothing is written.
 TEST_F(LoggerTest, EachLevelWritesItsLinesAndTheMoreSevere)
 {
-    const std::string ids = "\\[0x" + Hex8(getpid()) + "\\]\\[0x" + Hex8(GetCurrentThreadId()) + "\\] ";
+    char ids[64];
+    std::snprintf(ids, sizeof ids, "\\[0x%08x\\]\\[0x%08x\\] ", unsigned(getpid()), unsigned(GetCurrentThreadId()));
     const std::string time =
         "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
         "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4} - ";
@@ -177,8 +171,6 @@ TEST_F(LoggerTest, FolderWithTrailingBackslashOrGone)
 {
     Start(1, pal::FromUtf8(LogDir()) + u"\\");
     EXPECT_EQ(pal::ToUtf8(GetInstance()->GetLogFilePath()), LogDir() + "\\logger_tests.txt");
-    LogError(u"here");
-    EXPECT_EQ(ReadLines(LogFile()).size(), 1u);
     fs::remove_all(LogDir());
     LogError(u"lost");
     EXPECT_TRUE(IsErrorEnabled());
