@@ -114,19 +114,29 @@ protected:
     }
 };
 
-TEST_F(ChannelToolTest, HeaderOnlyMessagesShowTheirFields)
+TEST_F(ChannelToolTest, HeaderOnlyMessagesInBinaryOrHexThroughFilesOrStandardStreams)
 {
-    const std::string sealed = Path("busy.bin");
-    const auto seal = Channel({"seal", "--cmd", "4014", "--pid", "0x10", "--seed", "0xFFFFFFFF", sealed});
-    ASSERT_EQ(seal.exitCode, 0) << seal.err;
-    const std::string envelope = testkit::ReadFile(sealed);
+    const Args seal = {"seal", "--cmd", "4014", "--pid", "0x10", "--seed", "0xFFFFFFFF"};
+    const auto sealed = Channel(With(seal, {Path("busy.bin")}));
+    ASSERT_EQ(sealed.exitCode, 0) << sealed.err;
+    const std::string envelope = testkit::ReadFile(Path("busy.bin"));
     EXPECT_EQ(Unseal(envelope), CHeader().Set(CHeader::kCmd, 4014).Set(CHeader::kPid, 16).Bytes());
     EXPECT_EQ(Le32(envelope, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Channel(With(seal, {"-"})).out, envelope);
+    std::string hex;
+    for (size_t i = 0; i < envelope.size(); ++i) {
+        char szByte[3];
+        std::snprintf(szByte, sizeof szByte, "%02x", static_cast<unsigned char>(envelope[i]));
+        hex += szByte + std::string(i % 32 == 31 || i + 1 == envelope.size() ? "\n" : "");
+    }
+    EXPECT_EQ(Channel(With(seal, {"--hex", "-"})).out, hex);
     // Without --seed every envelope has a fresh one.
-    const Args fresh = {"seal", "--cmd", "4014", "--pid", "0x10", "-"};
-    EXPECT_NE(Channel(fresh).out, Channel(fresh).out);
+    const Args fresh = {"seal", "--cmd", "4018", "--pid", "0x10", "-"};
+    const std::string freshOut = Channel(fresh).out;
+    EXPECT_NE(freshOut, Channel(fresh).out);
+    EXPECT_EQ(Field(Channel({"open", "-"}, freshOut).out, "command"), "4018 (FS_EVENT_REMOTE_ABORTED)");
 
-    const auto open = Channel({"open", sealed});
+    const auto open = Channel({"open", Path("busy.bin")});
     ASSERT_EQ(open.exitCode, 0) << open.err;
     EXPECT_EQ(Field(open.out, "envelope"), std::to_string(envelope.size()) + " bytes");
     EXPECT_EQ(Field(open.out, "ciphertext"), std::to_string(envelope.size() - 8) + " bytes");
@@ -135,6 +145,19 @@ TEST_F(ChannelToolTest, HeaderOnlyMessagesShowTheirFields)
     EXPECT_EQ(Field(open.out, "seed"), "4294967295");
     EXPECT_EQ(Field(open.out, "width") + "x" + Field(open.out, "height"), "0x0");
     EXPECT_EQ(open.out.find("image stream"), npos);
+    EXPECT_EQ(Channel({"open", "-"}, envelope).out, open.out);
+    std::string shouted;
+    for (size_t i = 0; i < hex.size(); ++i)
+        shouted += std::string(i % 7 == 3 ? " \r\n\t" : "") + char(std::toupper(hex[i]));
+    EXPECT_EQ(Channel({"open", "--hex", "-"}, shouted).out, open.out);
+    testkit::WriteFile(Path("m.hex"), hex);
+    EXPECT_EQ(Channel({"open", "--hex", Path("m.hex")}).out, open.out);
+    const auto oddDigits = Channel({"open", "--hex", "-"}, hex.substr(1));
+    EXPECT_EQ(oddDigits.exitCode, 1);
+    EXPECT_NE(oddDigits.err.find("odd number of hex digits"), npos) << oddDigits.err;
+    const auto alien = Channel({"open", "--hex", Path("busy.bin")});
+    EXPECT_EQ(alien.exitCode, 1);
+    EXPECT_NE(alien.err.find("is not a hex digit"), npos) << alien.err;
 
     const CHeader odd = CHeader().Set(CHeader::kCmd, 4242).Set(CHeader::kReserved, 6);
     testkit::WriteFile(Path("odd.bin"), Seal(odd.Bytes() + "xyz"));
@@ -142,7 +165,7 @@ TEST_F(ChannelToolTest, HeaderOnlyMessagesShowTheirFields)
     EXPECT_EQ(Field(oddOut, "command") + "/" + Field(oddOut, "reserved"), "4242/6");
     EXPECT_EQ(Field(oddOut, "ignored"), "3 bytes");
 
-    const auto picture = Channel({"open", sealed, "--image", Path("busy.pgm")});
+    const auto picture = Channel({"open", Path("busy.bin"), "--image", Path("busy.pgm")});
     EXPECT_EQ(picture.exitCode, 3);
     EXPECT_NE(picture.err.find("carries no image"), npos) << picture.err;
     EXPECT_FALSE(std::filesystem::exists(Path("busy.pgm")));
@@ -182,38 +205,6 @@ TEST_F(ChannelToolTest, PicturesRoundTripByteForByte)
                        Path("bmp.bin")}).exitCode,
               0);
     EXPECT_EQ(testkit::ReadFile(Path("bmp.bin")), testkit::ReadFile(Path("pgm.bin")));
-}
-
-TEST_F(ChannelToolTest, HexTextBothWaysAndThroughStandardStreams)
-{
-    const Args seal = {"seal", "--cmd", "4018", "--pid", "5", "--seed", "9"};
-    ASSERT_EQ(Channel(With(seal, {Path("m.bin")})).exitCode, 0);
-    const std::string binary = testkit::ReadFile(Path("m.bin"));
-    EXPECT_EQ(Channel(With(seal, {"-"})).out, binary);
-    std::string hex;
-    for (size_t i = 0; i < binary.size(); ++i) {
-        char szByte[3];
-        std::snprintf(szByte, sizeof szByte, "%02x", static_cast<unsigned char>(binary[i]));
-        hex += szByte + std::string(i % 32 == 31 || i + 1 == binary.size() ? "\n" : "");
-    }
-    EXPECT_EQ(Channel(With(seal, {"--hex", "-"})).out, hex);
-
-    const std::string expected = Channel({"open", Path("m.bin")}).out;
-    EXPECT_EQ(Field(expected, "command"), "4018 (FS_EVENT_REMOTE_ABORTED)");
-    EXPECT_EQ(Channel({"open", "-"}, binary).out, expected);
-    std::string shouted;
-    for (size_t i = 0; i < hex.size(); ++i)
-        shouted += std::string(i % 7 == 3 ? " \r\n\t" : "") + char(std::toupper(hex[i]));
-    EXPECT_EQ(Channel({"open", "--hex", "-"}, shouted).out, expected);
-    testkit::WriteFile(Path("m.hex"), hex);
-    EXPECT_EQ(Channel({"open", "--hex", Path("m.hex")}).out, expected);
-
-    const auto odd = Channel({"open", "--hex", "-"}, hex.substr(1));
-    EXPECT_EQ(odd.exitCode, 1);
-    EXPECT_NE(odd.err.find("odd number of hex digits"), npos) << odd.err;
-    const auto alien = Channel({"open", "--hex", Path("m.bin")});
-    EXPECT_EQ(alien.exitCode, 1);
-    EXPECT_NE(alien.err.find("is not a hex digit"), npos) << alien.err;
 }
 
 // How vesk-channel turns things away: a refused message exits 1 with the
