@@ -157,15 +157,8 @@ TEST_F(Session, OwnBrandScannerUnpluggedWhileWaitingForAFinger)
     const std::function<void()> unplugs[] = {
         [] { VeskBitSimSetAttached(false); },
         [] {
-            HKEY key = nullptr;
-            ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\veskbit", 0,
-                                      nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
-                      ERROR_SUCCESS);
-            const DWORD nDetached = 0;
-            EXPECT_EQ(RegSetValueExW(key, u"Attached", 0, REG_DWORD,
-                                     reinterpret_cast<const BYTE*>(&nDetached), sizeof nDetached),
-                      ERROR_SUCCESS);
-            RegCloseKey(key);
+            testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\veskbit", u"Attached", REG_DWORD,
+                              testkit::Dword(0));
         },
     };
     uintptr_t context = 60;

@@ -117,7 +117,7 @@ protected:
     }
 };
 
-TEST_F(VCClient, EntryRegistersTheChannelOnce)
+TEST_F(VCClient, EntryRegistersTheChannelOnceAndACommandCaptures)
 {
     CHANNEL_ENTRY_POINTS version2 = m_entry;
     version2.protocolVersion = 2;
@@ -135,11 +135,9 @@ TEST_F(VCClient, EntryRegistersTheChannelOnce)
     VCInitEventProc(&g_client, CHANNEL_EVENT_TERMINATED, nullptr, 0);
     EXPECT_EQ(g_client.closes, 1);
     EXPECT_TRUE(VirtualChannelEntry(&m_entry)) << "registered again once terminated";
-}
 
-TEST_F(VCClient, ACommandCapturesAndSendsEventsAndTheImage)
-{
-    Connect();
+    // A command captures and sends the events and the image.
+    VCInitEventProc(&g_client, CHANNEL_EVENT_CONNECTED, nullptr, 0);
     Send(VC_CMD_GET_IMAGE, 100);
     ASSERT_EQ(Written(1), uint32_t(FS_EVENT_READY_VESKBIT));
     EXPECT_EQ(Message(1).GetCallingProcessID(), 100u);
