@@ -95,24 +95,6 @@ TEST(WinOS, SystemKinds)
     }
 }
 
-// The client protocol is RDP in a remote session only, asked afresh on every
-// call; the library asks whether it is anything but the console.
-TEST(Session, RemoteWhenTheClientProtocolIsNotTheConsole)
-{
-    for (const char* session : {"", "/tmp/vesk-rdp.sock", ""}) {
-        pal::SetSetting("VESK_RDP_SESSION", session);
-        LPWSTR buffer = nullptr;
-        DWORD bytes = 0;
-        ASSERT_TRUE(WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION,
-                                                WTSClientProtocolType, &buffer, &bytes));
-        EXPECT_EQ(bytes, 2u);
-        const USHORT protocol = *session ? WTS_PROTOCOL_TYPE_RDP : WTS_PROTOCOL_TYPE_CONSOLE;
-        EXPECT_EQ(*reinterpret_cast<USHORT*>(buffer), protocol);
-        WTSFreeMemory(buffer);
-        EXPECT_EQ(IsRemoteSession(), *session != 0) << session;
-    }
-}
-
 TEST(ThreadName, NamesTheThreadAndLeavesItRunning)
 {
     std::string name;

@@ -1,5 +1,5 @@
 // pal's system family: version, folders and debug output (terminal services
-// are checked with the library's IsRemoteSession in the support suite);
+// are checked through the library's session tests of the capture suite);
 // modules with the built-in kernel32; vectored exceptions and thread naming.
 #include <gtest/gtest.h>
 #include <pthread.h>
