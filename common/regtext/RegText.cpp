@@ -120,6 +120,7 @@ public:
                 if (current->remove)
                     return _Fail("value line under a key deletion");
                 current->values.emplace_back();
+                current->values.back().line = m_nLine + 1;
                 if (!_ParseValue(current->values.back()))
                     return false;
             } else {

@@ -21,6 +21,7 @@ struct Value {
     uint32_t type = kRegNone;
     std::vector<uint8_t> data;  // exactly the stored bytes
     bool remove = false;        // "name"=- : delete on import
+    size_t line = 0;            // where it starts in the parsed text (1-based)
 };
 
 struct Key {

@@ -48,6 +48,7 @@ TEST(RegToolBadInput, OneLineOnStandardErrorExitOneAndNothingWritten)
         {{"export", "HKCU\\Software\\absent", "out.reg"}, notFound},
         {{"delete", "HKCU\\", "/f"}, "ERROR: a root key cannot be deleted."},
         {{"import", "/nonexistent/in.reg"}, "ERROR: cannot read the file '/nonexistent/in.reg'."},
+        {{"import", "/tmp"}, "ERROR: '/tmp' is a folder; give a .reg file."},
         {AddData("REG_FOO", ""),
          "ERROR: unknown type 'REG_FOO' (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, "
          "REG_QWORD, REG_BINARY, REG_NONE)."},
@@ -127,6 +128,48 @@ TEST(RegToolBadInput, MalformedImportNamesFileAndLineAndAppliesNothing)
         }
         EXPECT_EQ(1, Reg({"query", "HKCU\\Software\\imp-bad"}).exitCode);
     }
+}
+
+// An import that fails part way (here the disk fills at the large value)
+// takes back what it changed and names the line of the value that failed; a
+// damaged hive is named with what is wrong with it.
+TEST(RegToolBadInput, ImportIsAllOrNothingAndFailuresSayWhere)
+{
+    testkit::CScratchMachine machine;
+    const std::string key = "HKCU\\Software\\imp-all";
+    ASSERT_EQ(0, Reg({"add", key, "/v", "keep", "/d", "old"}).exitCode);
+    ASSERT_EQ(0, Reg({"add", "HKCU\\Software\\imp-del\\Sub", "/v", "x", "/d", "y"}).exitCode);
+    const std::string before = Reg({"query", "HKCU\\Software", "/s"}).out;
+    std::string big = "\"big\"=hex:00";
+    for (int i = 1; i < 8192; ++i)
+        big += i % 20 ? ",00" : ",\\\n  00";
+    const std::string file = machine.Path("partly.reg");
+    testkit::WriteFile(file, "Windows Registry Editor Version 5.00\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\imp-all]\n\"keep\"=\"new\"\n\"added\"=\"x\"\n\n"
+                             "[-HKEY_CURRENT_USER\\Software\\imp-del]\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\imp-all\\New\\Deep]\n\"v\"=\"1\"\n" +
+                                 big + "\n");
+    // Writes beyond 16 KiB fail as on a full disk (ulimit counts 512-byte blocks).
+    const auto result = testkit::RunProcess(
+        {"/bin/sh", "-c", "ulimit -f 32 && trap '' XFSZ && exec \"$0\" \"$@\"", VESK_REG_EXE, "import", file});
+    EXPECT_EQ(1, result.exitCode);
+    const std::string hive = machine.RegistryDir() + "/HKEY_CURRENT_USER.reg";
+    EXPECT_EQ(file + ":11: The registry answered Win32 error 1013: cannot write '" + hive +
+                  "': File too large; the hive is unchanged. Nothing was imported.\n",
+              result.err);
+    EXPECT_EQ(before, Reg({"query", "HKCU\\Software", "/s"}).out);
+
+    // A name longer than any program may add, written by hand, is still shown.
+    std::string text = testkit::ReadFile(hive);
+    const std::string name(20000, 'n');
+    testkit::WriteFile(hive, std::string(text).insert(text.find("; end"), "[HKEY_CURRENT_USER\\Long]\r\n\"" + name + "\"=\"v\"\r\n"));
+    EXPECT_EQ("\nHKEY_CURRENT_USER\\Long\n    " + name + "    REG_SZ    v\n", Reg({"query", "HKCU\\Long"}).out);
+
+    testkit::WriteFile(hive, text.insert(text.find("[HKEY"), "[HKEY_USERS\\x]\r\n"));
+    EXPECT_EQ("ERROR: The registry answered Win32 error 1009: the hive '" + hive +
+                  "' is damaged, line 3: the key is not below HKEY_CURRENT_USER or nests deeper "
+                  "than 512 keys; it is left as it is.\n",
+              Reg({"query", key}).err);
 }
 
 }  // namespace

@@ -70,15 +70,40 @@ TEST(RegToolQuery, NoViewFlagMeansTheNativeView)
     ASSERT_TRUE(ReadMultiStringValue(HKEY_LOCAL_MACHINE, W("SOFTWARE\\vesk\\veskSensor\\Settings"),
                                      W("SensorDetectOrder"), order, false, false));
     EXPECT_EQ(order, (std::vector<WString>{W("Upek TCS3"), W("vesk bit")}));
-    EXPECT_EQ(0, Reg({"query", key, "/reg:64", "/v", "SensorDetectOrder"}).exitCode);
-    EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
-    // /reg:32 reaches the other view's own key, for writing as for deleting.
-    ASSERT_EQ(0, Reg({"add", key, "/v", "bits", "/d", "32", "/reg:32"}).exitCode);
-    EXPECT_EQ("\nHKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\veskSensor\\Settings\n    bits    REG_SZ    32\n",
-              Reg({"query", key, "/reg:32"}).out);
-    EXPECT_EQ(1, Reg({"query", key, "/reg:64", "/v", "bits"}).exitCode);
-    ASSERT_EQ(0, Reg({"delete", key, "/reg:32", "/f"}).exitCode);
-    EXPECT_EQ(1, Reg({"query", key, "/reg:32"}).exitCode);
+}
+
+// Every verb works in the view it is given and leaves the other view's twin
+// key alone; deleting used to reach the 32-bit twin of a /reg:64 key.
+TEST(RegToolQuery, EveryVerbStaysInItsView)
+{
+    const std::string key = "HKLM\\SOFTWARE\\vesk\\Twin";
+    for (const std::string view : {"/reg:32", "/reg:64"}) {
+        SCOPED_TRACE(view);
+        testkit::CScratchMachine machine;
+        const std::string other = view == "/reg:32" ? "/reg:64" : "/reg:32";
+        const std::string file = machine.Path("twin.reg");
+        for (const std::string& v : {view, other})
+            ASSERT_EQ(0, Reg({"add", key + "\\Sub", "/v", "bits", "/d", v, v}).exitCode);
+        const std::string mine = "\nHKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Twin\\Sub\n    bits    REG_SZ    " + view + "\n";
+        const std::string twin = Reg({"query", key + "\\Sub", other}).out;
+        auto expectTwinUntouched = [&] { EXPECT_EQ(twin, Reg({"query", key + "\\Sub", other}).out); };
+
+        EXPECT_EQ(mine, Reg({"query", key + "\\Sub", view}).out);
+        ASSERT_EQ(0, Reg({"export", key, file, view}).exitCode);
+        ASSERT_EQ(0, Reg({"delete", key + "\\Sub", "/v", "bits", "/f", view}).exitCode);
+        expectTwinUntouched();
+        ASSERT_EQ(0, Reg({"import", file, view}).exitCode);
+        EXPECT_EQ(mine, Reg({"query", key + "\\Sub", view}).out) << "the export came back";
+        expectTwinUntouched();
+        ASSERT_EQ(0, Reg({"delete", key, "/f", view}).exitCode);
+        EXPECT_EQ(1, Reg({"query", key, view}).exitCode);
+        expectTwinUntouched();
+        ASSERT_EQ(0, Reg({"import", file, view}).exitCode);
+        testkit::WriteFile(file, "Windows Registry Editor Version 5.00\n\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Twin]\n");
+        ASSERT_EQ(0, Reg({"import", file, view}).exitCode);
+        EXPECT_EQ(1, Reg({"query", key, view}).exitCode);
+        expectTwinUntouched();
+    }
 }
 
 TEST(RegToolQuery, UsageOnStandardOutput)

@@ -1,6 +1,7 @@
 #include "CSettingsKey.h"
 
 #include "CToolError.h"
+#include "RegistryFailure.h"
 #include "DiagnosticsStore.h"
 #include "Text.h"
 #include "sim/common/CRegValues.h"
@@ -8,11 +9,7 @@
 namespace vadmin {
 namespace {
 
-std::u16string _Describe(LSTATUS nStatus)
-{
-    const std::u16string sCode = u"Win32 error " + Decimal(static_cast<uint32_t>(nStatus));
-    return nStatus == ERROR_ACCESS_DENIED ? u"access is denied (" + sCode + u")" : sCode;
-}
+std::u16string _Describe(LSTATUS nStatus) { return vtool::RegistryFailure(nStatus); }
 
 }  // namespace
 

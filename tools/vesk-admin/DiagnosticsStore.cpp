@@ -1,6 +1,7 @@
 #include "DiagnosticsStore.h"
 
 #include "CToolError.h"
+#include "RegistryFailure.h"
 #include "Text.h"
 #include "support/CDiagnosticsConfig.h"
 #include "support/CHRegKey.h"
@@ -16,18 +17,7 @@ const CDiagnosticsConfig& _Names()
     return config;
 }
 
-std::u16string _DescribeStatus(LSTATUS nStatus)
-{
-    const std::u16string sCode = u"Win32 error " + Decimal(static_cast<uint32_t>(nStatus));
-    switch (nStatus) {
-    case ERROR_ACCESS_DENIED:
-        return u"access is denied (" + sCode + u")";
-    case ERROR_FILE_NOT_FOUND:
-        return u"not found (" + sCode + u")";
-    default:
-        return sCode;
-    }
-}
+std::u16string _DescribeStatus(LSTATUS nStatus) { return vtool::RegistryFailure(nStatus); }
 
 [[noreturn]] void _FailStatus(const char16_t* pszAction, LSTATUS nStatus)
 {
@@ -74,9 +64,12 @@ CStoredValue ReadStoredValue()
         return stored;
     if (nStatus != ERROR_SUCCESS)
         _FailStatus(u"open", nStatus);
-    do {
+    // A value that grows between its size and its read is asked again, a few times.
+    for (int nTries = 0; nTries < 8; ++nTries) {
         nStatus = _Query(key.Get(), stored);
-    } while (nStatus == ERROR_MORE_DATA);
+        if (nStatus != ERROR_MORE_DATA)
+            break;
+    }
     if (nStatus == ERROR_FILE_NOT_FOUND) {
         stored.m_eState = EStoredState::NoValue;
         return stored;

@@ -44,6 +44,11 @@ bool _IsOption(const std::u16string& sToken)
     return sToken.find_first_of(u"/\\.", 1) == std::u16string::npos;
 }
 
+bool _NamesAFile(const std::u16string& sToken)
+{
+    return GetFileAttributesW(ToWide(sToken).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool _IsHelp(const std::u16string& sToken)
 {
     const std::u16string sName = ToUpperAscii(sToken);
@@ -86,6 +91,10 @@ void _Split(ECommand eCommand, const std::vector<std::u16string>& args, COptionM
         const std::u16string sName = ToUpperAscii(args[i].substr(1));
         const bool bView = sName == u"REG:32" || sName == u"REG:64";
         const COptionSpec* pSpec = bView ? nullptr : _FindOption(eCommand, sName);
+        if (!bView && !pSpec && _NamesAFile(args[i])) {
+            positional.push_back(args[i]);  // a POSIX path such as /tmp
+            continue;
+        }
         if (!bView && !pSpec)
             Fail(u"unknown option '" + args[i] + u"' for " + ToUpperAscii(args[0]) + u".");
         if (options.count(sName))

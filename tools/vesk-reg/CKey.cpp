@@ -4,13 +4,19 @@
 #include <string>
 
 #include "CToolError.h"
+#include "RegistryFailure.h"
 #include "Text.h"
 
 namespace vreg {
 namespace {
 
-// Longest value name Windows allows, plus its terminator.
+// Longest names Windows lets a program add, plus the terminator; names read
+// may be longer (a hive edited by hand) up to the longest a counted UTF-16
+// string can hold. Values that keep growing are read again a few times only.
+constexpr DWORD kMaxKeyName = 256;
 constexpr DWORD kMaxValueName = 16384;
+constexpr size_t kMaxNameRead = 32768;
+constexpr DWORD kMaxTries = 8;
 
 DWORD _Size(const std::vector<uint8_t>& data)
 {
@@ -52,15 +58,15 @@ LSTATUS CKey::Create(HKEY hParent, const std::u16string& sSubKey, REGSAM nAccess
 std::vector<std::u16string> CKey::SubKeyNames() const
 {
     std::vector<std::u16string> names;
-    std::vector<WCHAR> buffer(256);
+    std::vector<WCHAR> buffer(kMaxKeyName);
     for (DWORD nIndex = 0;;) {
         DWORD nLength = static_cast<DWORD>(buffer.size());
         const LSTATUS nStatus = RegEnumKeyExW(m_hKey, nIndex, buffer.data(), &nLength, nullptr,
                                               nullptr, nullptr, nullptr);
         if (nStatus == ERROR_NO_MORE_ITEMS)
             return names;
-        if (nStatus == ERROR_MORE_DATA) {
-            buffer.resize(buffer.size() * 2);
+        if (nStatus == ERROR_MORE_DATA && buffer.size() < kMaxNameRead) {
+            buffer.resize(kMaxNameRead);  // a hive edited by hand may hold longer names
             continue;
         }
         if (nStatus != ERROR_SUCCESS)
@@ -75,16 +81,22 @@ std::vector<regtext::Value> CKey::Values() const
     std::vector<regtext::Value> values;
     std::vector<WCHAR> name(kMaxValueName);
     std::vector<uint8_t> data(256);
-    for (DWORD nIndex = 0;;) {
-        DWORD nNameLength = kMaxValueName;
+    for (DWORD nIndex = 0, nTries = 0;; ++nTries) {
+        DWORD nNameLength = static_cast<DWORD>(name.size());
         DWORD nType = REG_NONE;
         DWORD nDataSize = _Size(data);
         const LSTATUS nStatus = RegEnumValueW(m_hKey, nIndex, name.data(), &nNameLength, nullptr,
                                               &nType, data.data(), &nDataSize);
         if (nStatus == ERROR_NO_MORE_ITEMS)
             return values;
-        if (nStatus == ERROR_MORE_DATA) {
-            data.resize(std::max<size_t>(nDataSize, data.size() * 2));
+        // Either buffer may be short; each grows to what is needed, within bounds.
+        if (nStatus == ERROR_MORE_DATA && nTries < kMaxTries) {
+            if (nDataSize > data.size())
+                data.resize(nDataSize);
+            else if (name.size() < kMaxNameRead)
+                name.resize(kMaxNameRead);
+            else
+                FailStatus(nStatus);
             continue;
         }
         if (nStatus != ERROR_SUCCESS)
@@ -95,6 +107,7 @@ std::vector<regtext::Value> CKey::Values() const
         value.data.assign(data.begin(), data.begin() + nDataSize);
         values.push_back(std::move(value));
         ++nIndex;
+        nTries = 0;
     }
 }
 
@@ -102,13 +115,13 @@ LSTATUS CKey::QueryValue(const std::u16string& sName, regtext::Value& value) con
 {
     const WString sWide = ToWide(sName);
     std::vector<uint8_t> data(256);
-    for (;;) {
+    for (DWORD nTries = 0;; ++nTries) {
         DWORD nType = REG_NONE;
         DWORD nDataSize = _Size(data);
         const LSTATUS nStatus =
             RegQueryValueExW(m_hKey, sWide.c_str(), nullptr, &nType, data.data(), &nDataSize);
-        if (nStatus == ERROR_MORE_DATA) {
-            data.resize(std::max<size_t>(nDataSize, data.size() * 2));
+        if (nStatus == ERROR_MORE_DATA && nTries < kMaxTries) {
+            data.resize(nDataSize);  // it may grow again before the next call
             continue;
         }
         if (nStatus == ERROR_SUCCESS) {
@@ -140,7 +153,7 @@ std::u16string DescribeStatus(LSTATUS nStatus)
     case ERROR_ACCESS_DENIED:
         return u"Access is denied.";
     default:
-        return u"The registry answered error " + FromUtf8(std::to_string(nStatus)) + u".";
+        return u"The registry answered " + vtool::RegistryFailure(nStatus) + u".";
     }
 }
 
