@@ -74,6 +74,11 @@ bool ReadGreyImage(const std::string& bytes, CGreyImage& out, std::string& why)
 bool ReadGreyImageFile(const WString& sPath, CGreyImage& out, std::string& why)
 {
     const std::string sName = "'" + Utf8FromWide(sPath) + "'";
+    // Refused before opening: a FIFO or a device would never end, or never start.
+    const DWORD nAttributes = GetFileAttributesW(sPath.c_str());
+    if (nAttributes != INVALID_FILE_ATTRIBUTES &&
+        (nAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+        return _Fail(why, sName + " is not a regular file");
     const HANDLE hFile = CreateFileW(sPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile == INVALID_HANDLE_VALUE)

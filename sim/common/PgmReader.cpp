@@ -73,18 +73,33 @@ bool _Fail(std::string& why, const std::string& sProblem)
 
 uint8_t _Scaled(uint32_t nValue, uint32_t nMaxval)
 {
-    if (nValue >= nMaxval)
-        return 255;
     return static_cast<uint8_t>((nValue * 255 + nMaxval / 2) / nMaxval);
 }
 
-void _ReadBinary(const std::string& bytes, size_t nStart, uint32_t nMaxval, CGreyImage& image)
+// A sample above maxval means the file is not what it says: refused, not
+// clamped into a picture that was never taken.
+bool _AboveMaxval(uint32_t nValue, uint32_t nMaxval, size_t nPixel, std::string& why)
+{
+    if (nValue <= nMaxval)
+        return false;
+    why = "PGM: pixel " + std::to_string(nPixel) + " is " + std::to_string(nValue) +
+          ", above the maxval " + std::to_string(nMaxval);
+    return true;
+}
+
+bool _ReadBinary(const std::string& bytes, size_t nStart, uint32_t nMaxval, CGreyImage& image,
+                 std::string& why)
 {
     size_t nPos = nStart;
     for (uint32_t y = 0; y < image.GetHeight(); ++y) {
-        for (uint32_t x = 0; x < image.GetWidth(); ++x)
-            image.At(x, y) = _Scaled(static_cast<unsigned char>(bytes[nPos++]), nMaxval);
+        for (uint32_t x = 0; x < image.GetWidth(); ++x, ++nPos) {
+            const uint32_t nValue = static_cast<unsigned char>(bytes[nPos]);
+            if (_AboveMaxval(nValue, nMaxval, nPos - nStart, why))
+                return false;
+            image.At(x, y) = _Scaled(nValue, nMaxval);
+        }
     }
+    return true;
 }
 
 bool _ReadText(CPgmCursor& cursor, uint32_t nMaxval, CGreyImage& image, std::string& why)
@@ -92,9 +107,11 @@ bool _ReadText(CPgmCursor& cursor, uint32_t nMaxval, CGreyImage& image, std::str
     for (uint32_t y = 0; y < image.GetHeight(); ++y) {
         for (uint32_t x = 0; x < image.GetWidth(); ++x) {
             uint32_t nValue = 0;
+            const size_t nPixel = size_t(y) * image.GetWidth() + x;
             if (!cursor.Number(nValue))
-                return _Fail(why, "pixel " + std::to_string(size_t(y) * image.GetWidth() + x) +
-                                      " is missing or not a number");
+                return _Fail(why, "pixel " + std::to_string(nPixel) + " is missing or not a number");
+            if (_AboveMaxval(nValue, nMaxval, nPixel, why))
+                return false;
             image.At(x, y) = _Scaled(nValue, nMaxval);
         }
     }
@@ -128,9 +145,8 @@ bool ReadPgm(const std::string& bytes, CGreyImage& out, std::string& why)
         return _Fail(why, "the pixels are truncated: " + std::to_string(nPixels) +
                               " needed, " + std::to_string(nLeft) + " bytes present");
     CGreyImage image(nWidth, nHeight, 0);
-    if (!bText)
-        _ReadBinary(bytes, cursor.Position(), nMaxval, image);
-    else if (!_ReadText(cursor, nMaxval, image, why))
+    if (bText ? !_ReadText(cursor, nMaxval, image, why)
+              : !_ReadBinary(bytes, cursor.Position(), nMaxval, image, why))
         return false;
     out = std::move(image);
     return true;

@@ -277,6 +277,7 @@ TEST_F(AdminTest, BadArgumentsGiveOneLineAndWriteNothing)
     const std::string dir = LogDir();
     const std::string file = Write("plain-file", "x");
     const std::string bad = Write("bad.pgm", "P5 2 2 0\n....");
+    const std::string above = Write("above.pgm", "P2 2 1 100\n5 101\n");
     const Env readOnly = {{"VESK_REGISTRY_READONLY", "HKLM"}};
     const struct {
         std::vector<std::string> args;
@@ -306,6 +307,8 @@ TEST_F(AdminTest, BadArgumentsGiveOneLineAndWriteNothing)
         {{"sim", "veskbit", "image", "finger.pgm"}, "give the image file's full path"},
         {{"sim", "veskbit", "image", bad},
          "the image file is refused: '" + bad + "': PGM: maxval 0 is outside 1-255"},
+        {{"sim", "veskbit", "image", above}, "PGM: pixel 1 is 101, above the maxval 100"},
+        {{"sim", "veskbit", "image", "/dev/zero"}, "refused: '/dev/zero' is not a regular file"},
         {{"sim", "veskbit", "seed", "4294967296"}, "'4294967296' is not a seed"},
         {{"sim", "veskbit", "script", "0x1000", "open:0x10000"},
          "bad script entry 'open:0x10000': '0x10000' is not a number of 0-0xFFFF"},
