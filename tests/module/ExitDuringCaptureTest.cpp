@@ -2,12 +2,15 @@
 // process leaves main with status 0 in every order, 20 times each. Every run
 // is a child process of its own that loads the product.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "common/TestMachine.h"
 #include "veskSensor.h"
@@ -37,6 +40,8 @@ TEST(ExitChild, DISABLED_LeaveDuringCapture)
     const std::string sMode = std::getenv(kMode);
     void* library = dlopen(VESK_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
+    if (sMode == "load")
+        return;
     const auto pInit = Export<decltype(&InitFingerscannerData)>(library, "InitFingerscannerData");
     const auto pStart = Export<decltype(&GetImageFromFingerscanner)>(library, "GetImageFromFingerscanner");
     const auto pStop = Export<decltype(&StopFingerscanner)>(library, "StopFingerscanner");
@@ -67,6 +72,25 @@ TEST(ExitDuringCapture, EveryOrderEndsTheProcessCleanly)
             ASSERT_EQ(result.exitCode, 0) << mode << ", run " << nRun << "\n" << result.out << result.err;
         }
     }
+}
+
+// Loading registers the remote add-in for the user. Once it is registered, a
+// writer stalled while holding the user's hive lock must not hold up the
+// load: it used to wait for that lock for ever.
+TEST(LoadDuringStalledWrite, TheRegisteredAddinNeedsNoLock)
+{
+    const testkit::CScratchMachine machine;
+    const std::vector<std::string> child = {"/usr/bin/timeout", "20", testkit::SelfPath(),
+                                            "--gtest_also_run_disabled_tests",
+                                            "--gtest_filter=ExitChild.DISABLED_LeaveDuringCapture"};
+    ASSERT_EQ(testkit::RunProcess(child, {{kMode, "load"}}).exitCode, 0);
+    const int lock = open((machine.RegistryDir() + "/HKEY_CURRENT_USER.reg.lock").c_str(),
+                          O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    const auto result =
+        testkit::RunProcess(child, {{kMode, "load"}, {"VESK_REGISTRY_LOCK_MS", "60000"}});
+    close(lock);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
 }
 
 }  // namespace
