@@ -55,7 +55,9 @@ LSTATUS CRegValues::Read(const WString& sName, DWORD& nType, std::vector<uint8_t
 {
     if (!IsOpen())
         return m_nStatus;
-    for (;;) {
+    // A value that keeps growing between its size and its read is asked a few
+    // times only.
+    for (int nTries = 0; nTries < 8; ++nTries) {
         DWORD nSize = 0;
         LSTATUS nStatus = RegQueryValueExW(m_pKey.get(), sName.c_str(), nullptr, &nType, nullptr,
                                            &nSize);
@@ -64,11 +66,12 @@ LSTATUS CRegValues::Read(const WString& sName, DWORD& nType, std::vector<uint8_t
         data.assign(nSize, 0);
         nStatus = RegQueryValueExW(m_pKey.get(), sName.c_str(), nullptr, &nType, data.data(),
                                    &nSize);
-        if (nStatus == ERROR_MORE_DATA)
-            continue;  // it grew between the two queries
-        data.resize(nSize);
-        return nStatus;
+        if (nStatus != ERROR_MORE_DATA) {
+            data.resize(nSize);
+            return nStatus;
+        }
     }
+    return ERROR_MORE_DATA;
 }
 
 std::optional<uint32_t> CRegValues::ReadDword(const WString& sName) const
