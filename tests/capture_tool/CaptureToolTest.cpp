@@ -20,13 +20,26 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-testkit::ProcessResult Run(const char* program, std::vector<std::string> args)
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+testkit::ProcessResult Run(const char* program, std::vector<std::string> args, const Env& env = {})
 {
     args.insert(args.begin(), program);
-    return testkit::RunProcess(args);
+    return testkit::RunProcess(args, env);
 }
 
-testkit::ProcessResult Capture(const Names& args) { return Run(VESK_CAPTURE_EXE, args); }
+testkit::ProcessResult Capture(const Names& args, const Env& env = {})
+{
+    return Run(VESK_CAPTURE_EXE, args, env);
+}
+// Writes beyond 16 KiB fail with EFBIG, as on a full disk (ulimit counts
+// 512-byte blocks).
+testkit::ProcessResult CaptureOnFullDisk(Names args)
+{
+    const char* const kLimited = "ulimit -f 32 && trap '' XFSZ && exec \"$0\" \"$@\"";
+    args.insert(args.begin(), {"-c", kLimited, VESK_CAPTURE_EXE});
+    return Run("/bin/sh", args);
+}
 testkit::ProcessResult Admin(const Names& args) { return Run(VESK_ADMIN_EXE, args); }
 
 // "vesk-admin sim veskbit ARGS...", which must succeed.
@@ -111,23 +124,31 @@ TEST_F(CaptureToolTest, TheWayACaptureEndsDecidesTheExitStatus)
         int exitCode;
         Names events;
         std::string err;
+        Env env;
     } cases[] = {
         {{"script", "0x1000"}, "30", 0,
          {"FS_EVENT_READY_VESKBIT", "FS_EVENT_RETRY", "FS_EVENT_READY_VESKBIT", "FS_EVENT_IMAGE",
-          "FS_EVENT_READY_VESKBIT", "FS_EVENT_IMAGE", "FS_EVENT_CAPTURE_ENDED"}, ""},
+          "FS_EVENT_READY_VESKBIT", "FS_EVENT_IMAGE", "FS_EVENT_CAPTURE_ENDED"}, "", {}},
         {{"script", "0x8020"}, "30", 4,
-         {"FS_EVENT_READY_VESKBIT", "FS_EVENT_CAPTURE_INTERRUPTED", "FS_EVENT_CAPTURE_ENDED"}, early},
+         {"FS_EVENT_READY_VESKBIT", "FS_EVENT_CAPTURE_INTERRUPTED", "FS_EVENT_CAPTURE_ENDED"}, early,
+         {}},
         {{"delay", "never"}, "1", 2, {"FS_EVENT_READY_VESKBIT", "FS_EVENT_CAPTURE_ENDED"},
-         "ERROR: time-out after 1 s; 0 of 2 images saved.\n"},
+         "ERROR: time-out after 1 s; 0 of 2 images saved.\n", {}},
+        // A stop that does not return: the tool leaves 5 s later all the same.
+        {{"delay", "never"}, "1", 2, {"FS_EVENT_READY_VESKBIT"},
+         "ERROR: time-out after 1 s, and the capture did not end within 5 s of the stop; 0 of 2 "
+         "images saved.\n",
+         {{"VESK_CAPTURE_TEST_STOP_DELAY_MS", "30000"}}},
         // Refused at the start: no capture thread, so no FS_EVENT_CAPTURE_ENDED.
-        {{"detach"}, "30", 1, {"FS_EVENT_NO_SENSOR"}, "ERROR: no scanner found.\n"},
+        {{"detach"}, "30", 1, {"FS_EVENT_NO_SENSOR"}, "ERROR: no scanner found.\n", {}},
     };
     EXPECT_EQ(Capture({"detect"}).out, "scanner: vesk bit (3)\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sim.back());
         Sim(c.sim);
         const std::string folder = Images() + "/" + c.sim.back();
-        const auto result = Capture({"capture", "--count", "2", "--out", folder, "--timeout", c.timeout});
+        const auto result =
+            Capture({"capture", "--count", "2", "--out", folder, "--timeout", c.timeout}, c.env);
         EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
         EXPECT_EQ(Events(result.out), c.events) << result.out;
         EXPECT_EQ(SavedPaths(result.out).size(), c.exitCode == 0 ? 2u : 0u);
@@ -136,6 +157,49 @@ TEST_F(CaptureToolTest, TheWayACaptureEndsDecidesTheExitStatus)
     const auto none = Capture({"detect"});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "scanner: none (0)\n");
+}
+
+// A user's pictures keep their bytes: numbering continues after the highest
+// of either format, a full disk leaves nothing half written, and captures
+// running side by side take numbers of their own.
+TEST_F(CaptureToolTest, ImagesAlreadyThereAreNeverReplaced)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(Images());
+    const std::vector<std::pair<std::string, std::string>> kept = {
+        {Images() + "/image-001.bmp", "first"}, {Images() + "/image-003.pgm", "third"}};
+    for (const auto& [file, bytes] : kept)
+        testkit::WriteFile(file, bytes);
+    auto Listing = [this] {
+        Names names;
+        for (const auto& entry : fs::directory_iterator(Images()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+
+    const auto full = CaptureOnFullDisk({"capture", "--out", Images()});
+    EXPECT_EQ(full.exitCode, 4) << full.out;
+    EXPECT_EQ(full.err, "ERROR: cannot write '" + Images() +
+                            "/image-004.bmp': the file would be larger than allowed; no file was "
+                            "created.\n");
+    EXPECT_EQ(Listing(), Names({"image-001.bmp", "image-003.pgm"})) << "no temporary file left";
+
+    testkit::ProcessResult side[2];
+    std::thread other([&] { side[1] = Capture({"capture", "--count", "2", "--out", Images()}); });
+    side[0] = Capture({"capture", "--count", "2", "--out", Images()});
+    other.join();
+    Names saved;
+    for (const auto& result : side) {
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        for (const std::string& path : SavedPaths(result.out))
+            saved.push_back(fs::path(path).filename().string());
+    }
+    std::sort(saved.begin(), saved.end());
+    EXPECT_EQ(saved, Names({"image-004.bmp", "image-005.bmp", "image-006.bmp", "image-007.bmp"}));
+    EXPECT_EQ(Listing().size(), 6u);
+    for (const auto& [file, bytes] : kept)
+        EXPECT_TRUE(testkit::ReadFile(file) == bytes) << file << " was replaced";
 }
 
 // Every process reads the same script: each entry answers exactly once.
