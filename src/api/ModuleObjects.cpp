@@ -1,12 +1,14 @@
 // The library's process-wide objects, in construction order, and its entry
 // notification. They share this file so that the order is the order of
-// definition: the channel add-in, the drivers, the lookup order, then the
-// attachment, whose attach runs after all of them are made and whose detach
-// runs before any of them is destroyed.
+// definition: the channel add-in, the own-brand driver, the lookup order,
+// the UPEK driver (which initialises BSAPI), then the attachment, whose
+// attach runs after all of them are made and whose detach runs before any of
+// them is destroyed.
 #include <vector>
 
 #include "api/AddinRegistration.h"
 #include "channel/CVCClient.h"
+#include "drivers/CUpekSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "support/CFileLogger.h"
@@ -17,14 +19,15 @@ namespace {
 CVCClient g_vcClient;
 CVeskBitDevice g_veskBitDevice(0, 1);
 std::vector<WString> g_sensorLookupOrder;
+CUpekSensor g_upekSensor;
 
 }  // namespace
 
 CVCClient& TheVCClient() { return g_vcClient; }
 CVeskBitDevice* GetVeskBitSensor() { return &g_veskBitDevice; }
-// The AuthenTec service and UPEK families are not part of this build yet.
+// The AuthenTec service family is not part of this build yet.
 CSensor* GetAuthentec9Sensor() { return nullptr; }
-CSensor* GetUpekSensor() { return nullptr; }
+CSensor* GetUpekSensor() { return &g_upekSensor; }
 std::vector<WString>& SensorLookupOrder() { return g_sensorLookupOrder; }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD nReason, LPVOID pReserved)

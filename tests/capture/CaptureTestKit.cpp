@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "drivers/CUpekSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "image/CRawImg.h"
@@ -16,7 +17,13 @@ CVeskBitDevice* GetVeskBitSensor()
     return &device;
 }
 CSensor* GetAuthentec9Sensor() { return nullptr; }
-CSensor* GetUpekSensor() { return &capturetest::ScriptedUpek(); }
+namespace {
+std::atomic<bool> g_bRealUpek{false};
+}  // namespace
+CSensor* GetUpekSensor()
+{
+    return g_bRealUpek ? &capturetest::RealUpek() : static_cast<CSensor*>(&capturetest::ScriptedUpek());
+}
 std::vector<WString>& SensorLookupOrder()
 {
     static std::vector<WString> order;
@@ -120,10 +127,20 @@ CScriptedSensor& ScriptedUpek()
     return sensor;
 }
 
+CSensor& RealUpek()
+{
+    static CUpekSensor sensor;
+    return sensor;
+}
+
+void UseRealUpek(bool bReal) { g_bRealUpek = bReal; }
+
 CaptureTest::CaptureTest()
 {
     VeskBitSimReset();
+    BsapiSimReset();
     ScriptedUpek().Reset(false);
+    UseRealUpek(false);
     CRecorder::Instance().Clear();
 }
 
@@ -131,6 +148,11 @@ CaptureTest::~CaptureTest()
 {
     StopAndWait();
     VeskBitSimReset();
+    // The driver's connection and lost-focus flag are class-wide: the next
+    // test starts closed and with the scanner its own.
+    RealUpek().CloseSensor();
+    CUpekSensor::UpekCBF(nullptr, ABS_MSG_PROCESS_RESUME, nullptr);
+    BsapiSimReset();
 }
 
 uint32_t CaptureTest::Start(uintptr_t context, bool single)

@@ -1,6 +1,6 @@
 // The capture front end in process: the real own-brand driver on the
-// simulator, a scripted second family in the UPEK slot, and a recorder of
-// the events a caller receives.
+// simulator, in the UPEK slot a scripted family or the real UPEK driver on
+// the BSAPI simulator, and a recorder of the events a caller receives.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/TestMachine.h"
+#include "bsapi/BsapiSimControl.h"
 #include "drivers/CSensor.h"
 #include "veskbit2/VeskBitSimControl.h"
 
@@ -61,6 +62,10 @@ private:
 };
 
 CScriptedSensor& ScriptedUpek();
+// The real UPEK driver of the test program (on the BSAPI simulator).
+CSensor& RealUpek();
+// Which of the two the UPEK slot holds; each test starts with the scripted one.
+void UseRealUpek(bool bReal);
 
 class CaptureTest : public ::testing::Test {
 protected:

@@ -1,5 +1,5 @@
 // Many callers at once: starts, stops, replaces and detections from three
-// threads against the simulated scanner. Run under the sanitizers as well.
+// threads against each simulated family. Run under the sanitizers as well.
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -14,11 +14,30 @@ namespace {
 constexpr int kThreads = 3;
 constexpr int kCallsEach = 2000;
 
-class Storm : public CaptureTest {};
+struct Family {
+    const char* name;
+    uint8_t type;
+    uint32_t ready;
+    void (*choose)();  // attaches this family's scanner alone
+};
 
-TEST_F(Storm, EveryStartedCaptureEndsOnceOrIsDetached)
+const Family kFamilies[] = {
+    {"own brand", FS_TYPE_VESKBIT, FS_EVENT_READY_VESKBIT,
+     [] { VeskBitSimSetFingerDelay(10); }},
+    {"UPEK", FS_TYPE_UPEK, FS_EVENT_READY_UPEK,
+     [] {
+         VeskBitSimSetAttached(false);
+         UseRealUpek(true);
+         BsapiSimSetFingerDelay(10);
+     }},
+};
+
+class Storm : public CaptureTest, public ::testing::WithParamInterface<Family> {};
+
+TEST_P(Storm, EveryStartedCaptureEndsOnceOrIsDetached)
 {
-    VeskBitSimSetFingerDelay(10);
+    const Family& family = GetParam();
+    family.choose();
     std::atomic<uintptr_t> nextContext{1000};
     std::mutex startedLock;
     std::vector<uintptr_t> started;
@@ -37,10 +56,10 @@ TEST_F(Storm, EveryStartedCaptureEndsOnceOrIsDetached)
                 EXPECT_EQ(StopFingerscanner(), 1u);
             } else if (roll < 75) {
                 const int32_t type = DetectFingerscanner(0);
-                EXPECT_TRUE(type == FS_TYPE_VESKBIT || type == FS_TYPE_NONE) << type;
+                EXPECT_TRUE(type == family.type || type == FS_TYPE_NONE) << type;
             } else {
                 const int32_t type = CurrentlyUsedFingerscanner();
-                EXPECT_TRUE(type == FS_TYPE_VESKBIT || type == FS_TYPE_NONE) << type;
+                EXPECT_TRUE(type == family.type || type == FS_TYPE_NONE) << type;
             }
         }
     };
@@ -64,10 +83,17 @@ TEST_F(Storm, EveryStartedCaptureEndsOnceOrIsDetached)
             EXPECT_EQ(codes.back(), uint32_t(FS_EVENT_CAPTURE_ENDED)) << context;
         }
         const auto images = std::count(codes.begin(), codes.end(), uint32_t(FS_EVENT_IMAGE));
-        EXPECT_LE(images, 1 + std::count(codes.begin(), codes.end(), uint32_t(FS_EVENT_READY_VESKBIT)));
+        EXPECT_LE(images, 1 + std::count(codes.begin(), codes.end(), family.ready));
     }
     EXPECT_GT(ended, 0);
+    // Every buffer BSAPI handed out went back.
+    EXPECT_EQ(BsapiSimStats().m_nBuffersLive, 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Families, Storm, ::testing::ValuesIn(kFamilies),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                             return info.param.type == FS_TYPE_UPEK ? "Upek" : "VeskBit";
+                         });
 
 }  // namespace
 }  // namespace capturetest
