@@ -9,6 +9,7 @@
 #include "pal/memory/memory.h"
 #include "pal/modules/modules.h"
 #include "pal/registry/registry.h"
+#include "pal/services/services.h"
 #include "pal/sync/sync.h"
 #include "pal/system/system.h"
 #include "pal/text/text.h"
