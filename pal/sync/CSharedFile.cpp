@@ -7,23 +7,32 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <thread>
 
 #include "pal/files/PathErrors.h"
+#include "pal/system/debugoutput.h"
 
 namespace {
 
 constexpr int kAttempts = 1000;  // with 1 ms pauses: a holder stopped mid-change cannot hang us
 constexpr int kCreateRaces = 8;
 constexpr DWORD kRetry = ~0u;  // not a Win32 code: start again with a fresh descriptor
-constexpr mode_t kEveryone =
-    0666;  // as the default DACL of a named object lets every account use it
+// Only the user's own processes, as the default DACL of a named object
+// admits only its maker's account (and the administrators, here root).
+constexpr mode_t kOwnerOnly = 0600;
+constexpr off_t kPresenceByte = 0;  // read-locked by every holder
+constexpr off_t kRepairByte = 1;    // write-locked by the one repairing the block
+constexpr auto kRepairWait = std::chrono::milliseconds(500);
 
-bool Lock(int fd, short type)
+bool Lock(int fd, short type, off_t byte)
 {
     struct flock lock {};
     lock.l_type = type;
-    lock.l_whence = SEEK_SET;  // start and length 0: the whole file
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
     return fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
@@ -36,26 +45,48 @@ bool IsLinked(int fd, const std::string& path)
         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
-// The folder is shared by all accounts: links planted there are refused.
+DWORD Refuse(const std::string& path, const char* why, DWORD error)
+{
+    pal::WriteDebugOutput("pal: " + path + ": refused as a named object's file: " + why);
+    return error;
+}
+
+// Someone else's file there must not be trusted, a link not followed, a
+// FIFO not waited on.
+DWORD Vet(int fd, const std::string& path)
+{
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return pal::Win32ErrorFromErrno(errno, path);
+    if (!S_ISREG(info.st_mode))
+        return Refuse(path, "not a regular file", ERROR_INVALID_HANDLE);
+    if (info.st_uid != geteuid())
+        return Refuse(path, ("owned by user " + std::to_string(info.st_uid)).c_str(),
+                      ERROR_ACCESS_DENIED);
+    if ((info.st_mode & 07777) != kOwnerOnly)
+        fchmod(fd, kOwnerOnly);  // one made by an older build
+    return ERROR_SUCCESS;
+}
+
 DWORD OpenBacking(const std::string& path, bool create, int& fd)
 {
-    constexpr int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW;
+    constexpr int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
     for (int attempt = 0; attempt < kCreateRaces; ++attempt) {
         fd = open(path.c_str(), flags);
         if (fd < 0 && errno == ENOENT && create) {
-            fd = open(path.c_str(), flags | O_CREAT | O_EXCL, kEveryone);
+            fd = open(path.c_str(), flags | O_CREAT | O_EXCL, kOwnerOnly);
             if (fd >= 0)
-                fchmod(fd, kEveryone);  // past the umask
+                fchmod(fd, kOwnerOnly);  // past a default ACL of the folder
             else if (errno == EEXIST)
                 continue;
         }
         if (fd < 0)
-            return errno == ELOOP ? ERROR_ACCESS_DENIED : pal::Win32ErrorFromErrno(errno, path);
-        struct stat info {};
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-            return ERROR_SUCCESS;
-        close(fd);
-        return ERROR_INVALID_HANDLE;  // the name is taken by something else
+            return errno == ELOOP ? Refuse(path, "a symbolic link", ERROR_ACCESS_DENIED)
+                                  : pal::Win32ErrorFromErrno(errno, path);
+        const DWORD vetted = Vet(fd, path);
+        if (vetted != ERROR_SUCCESS)
+            close(fd);
+        return vetted;
     }
     return ERROR_TIMEOUT;
 }
@@ -72,23 +103,26 @@ CSharedFile::~CSharedFile()
         return;
     // Only the last holder gets the write lock; an opener racing with it
     // finds its descriptor unlinked and starts again.
-    if (Lock(m_iFd, F_WRLCK) && IsLinked(m_iFd, m_sPath))
+    if (Lock(m_iFd, F_WRLCK, kPresenceByte) && IsLinked(m_iFd, m_sPath))
         unlink(m_sPath.c_str());
     close(m_iFd);
 }
 
-DWORD CSharedFile::Open(const std::string& path, size_t size, uint32_t magic,
-                        const Initialiser& initialise, EOpen mode, bool& existed)
+DWORD CSharedFile::Open(const std::string& path, size_t size, const Initialiser& initialise,
+                        EOpen mode, bool& existed)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         int fd = -1;
         DWORD result = OpenBacking(path, mode == EOpen::CreateOrJoin, fd);
         if (result != ERROR_SUCCESS)
             return result;
-        result = _Join(fd, path, size, magic, initialise, mode, existed);
+        result = _Join(fd, path, size, initialise, mode, existed);
         if (result == ERROR_SUCCESS) {
+            struct stat info {};
+            fstat(fd, &info);
             m_sPath = path;
             m_iFd = fd;
+            m_iInode = info.st_ino;
             return result;
         }
         close(fd);
@@ -110,10 +144,28 @@ DWORD CSharedFile::OpenPrivate(size_t size, const Initialiser& initialise)
     return ERROR_SUCCESS;
 }
 
-DWORD CSharedFile::_Join(int fd, const std::string& path, size_t size, uint32_t magic,
+bool CSharedFile::IsMappedBy(pid_t tid) const
+{
+    std::ifstream maps("/proc/" + std::to_string(tid) + "/maps");
+    if (!maps)
+        return true;  // cannot tell (a process that may not be inspected)
+    // The inode or the path alone: a stacked file system may show the
+    // device (or the inode) of the layer below, and a wrong "yes" only
+    // leaves a damaged lock unrepaired, where a wrong "no" would break one.
+    for (std::string line; std::getline(maps, line);) {
+        unsigned long long inode = 0;
+        int pathAt = 0;
+        if (std::sscanf(line.c_str(), "%*x-%*x %*s %*x %*x:%*x %llu %n", &inode, &pathAt) >= 1 &&
+            (inode == m_iInode || line.compare(static_cast<size_t>(pathAt), m_sPath.size(), m_sPath) == 0))
+            return true;
+    }
+    return false;
+}
+
+DWORD CSharedFile::_Join(int fd, const std::string& path, size_t size,
                          const Initialiser& initialise, EOpen mode, bool& existed)
 {
-    if (Lock(fd, F_WRLCK)) {  // nobody holds the block: whatever the file holds is stale
+    if (Lock(fd, F_WRLCK, kPresenceByte)) {  // nobody holds the block: whatever the file holds is stale
         if (!IsLinked(fd, path))
             return kRetry;
         if (mode == EOpen::JoinOnly) {
@@ -125,27 +177,22 @@ DWORD CSharedFile::_Join(int fd, const std::string& path, size_t size, uint32_t 
         if (!_Map(fd, size))
             return ERROR_NOT_ENOUGH_MEMORY;
         initialise(m_pBlock);
-        __atomic_store_n(static_cast<uint32_t*>(m_pBlock), magic, __ATOMIC_RELEASE);
-        Lock(fd, F_RDLCK);  // an atomic downgrade: no opener slips in half-way
+        Lock(fd, F_RDLCK, kPresenceByte);  // an atomic downgrade: no opener slips in half-way
         existed = false;
         return ERROR_SUCCESS;
     }
     struct stat info {};
-    if (!Lock(fd, F_RDLCK) || !IsLinked(fd, path) || fstat(fd, &info) != 0 || info.st_size == 0)
+    if (!Lock(fd, F_RDLCK, kPresenceByte) || !IsLinked(fd, path) || fstat(fd, &info) != 0 ||
+        info.st_size == 0)
         return kRetry;  // being made or removed right now
-    if (static_cast<size_t>(info.st_size) != size)
-        return ERROR_INVALID_HANDLE;
+    if (static_cast<size_t>(info.st_size) != size)  // a process of another build or bitness
+        return Refuse(path, ("a block of " + std::to_string(info.st_size) + " bytes, not " +
+                             std::to_string(size)).c_str(),
+                      ERROR_INVALID_HANDLE);
     if (!_Map(fd, size))
         return ERROR_NOT_ENOUGH_MEMORY;
-    const uint32_t found = __atomic_load_n(static_cast<const uint32_t*>(m_pBlock),
-                                           __ATOMIC_ACQUIRE);
-    if (found == magic) {
-        existed = true;
-        return ERROR_SUCCESS;
-    }
-    munmap(m_pBlock, m_nSize);
-    m_pBlock = nullptr;
-    return found == 0 ? kRetry : ERROR_INVALID_HANDLE;  // 0: its maker died half-way
+    existed = true;
+    return ERROR_SUCCESS;
 }
 
 bool CSharedFile::_Map(int fd, size_t size)
@@ -156,6 +203,23 @@ bool CSharedFile::_Map(int fd, size_t size)
     m_pBlock = block;
     m_nSize = size;
     return true;
+}
+
+CSharedFile::CRepairLock::CRepairLock(CSharedFile& file)
+    : m_oFile(file), m_oThreads(file.m_mRepair, std::defer_lock)
+{
+    const auto end = std::chrono::steady_clock::now() + kRepairWait;
+    if (!m_oThreads.try_lock_until(end))
+        return;
+    while (!(m_bHeld = Lock(file.m_iFd, F_WRLCK, kRepairByte)) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+CSharedFile::CRepairLock::~CRepairLock()
+{
+    if (m_bHeld)
+        Lock(m_oFile.m_iFd, F_UNLCK, kRepairByte);
 }
 
 }  // namespace pal

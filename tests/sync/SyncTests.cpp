@@ -3,14 +3,19 @@
 // gtest never starts in the child.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <future>
 #include <map>
 #include <sstream>
@@ -66,7 +71,8 @@ std::string Outcome(HANDLE handle, const std::string& success)
 }
 
 // "probe" prints how OpenMutexW for SYNCHRONIZE, OpenMutexW for all access
-// and CreateMutexW answer; "die-holding" takes the mutex and is killed.
+// and CreateMutexW answer; "die-holding" takes the mutex and is killed;
+// "wait" prints what CreateMutexW and a wait of 2 s answer.
 int Play(const std::string& role, const std::string& name, const std::string& file, int rounds)
 {
     const std::u16string wide = Wide(name);
@@ -81,6 +87,14 @@ int Play(const std::string& role, const std::string& name, const std::string& fi
         if (WaitForSingleObject(CreateMutexW(nullptr, FALSE, wide.c_str()), INFINITE) == WAIT_OBJECT_0)
             raise(SIGKILL);
         return 1;
+    }
+    if (role == "wait") {
+        const HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.c_str());
+        const DWORD result = mutex ? WaitForSingleObject(mutex, 2000) : WAIT_FAILED;
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+            ReleaseMutex(mutex);
+        std::printf("%s", Outcome(result == WAIT_FAILED ? nullptr : mutex, std::to_string(result)).c_str());
+        return 0;
     }
     if (role == "append")
         return AppendRecords(file, name, rounds) ? 0 : 1;
@@ -214,6 +228,114 @@ TEST_F(SyncTest, TwoProcessesLoseNothing)
         ASSERT_EQ(sequence, next[tag]++) << line;
     }
     EXPECT_EQ(next, (std::map<std::string, int>{{"child", kRounds}, {"parent", kRounds}}));
+}
+
+// The block's layout as pal/README.md gives it: magic, version, glibc's mutex.
+constexpr off_t kMutexAt = 8, kBlockSize = kMutexAt + sizeof(pthread_mutex_t);
+constexpr off_t kLockAt = kMutexAt + offsetof(pthread_mutex_t, __data.__lock);
+constexpr off_t kCountAt = kMutexAt + offsetof(pthread_mutex_t, __data.__count);
+constexpr off_t kOwnerAt = kMutexAt + offsetof(pthread_mutex_t, __data.__owner);
+
+std::string U32(uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Stray bytes in the block never stop the mutex: a fresh process (the
+// child) repairs them or refuses a block of another layout, within its wait
+// of 2 s, and one report names the file and the fault. A bogus owner ends
+// as an abandonment (128); an owner whose fields were hit fixes them itself
+// (held 1: before it releases; 2: it holds the mutex throughout).
+TEST_F(SyncTest, DamagedMutexIsRepairedOrRefusedAndReportedOnce)
+{
+    const pid_t stranger = fork();  // a live process of ours that maps no mutex
+    if (stranger == 0)
+        _exit(pause());
+    const struct {
+        const char* what;
+        off_t at;
+        std::string bytes;
+        int held;
+        const char* child;
+        const char* report;
+    } rows[] = {
+        {"nothing: a live owner keeps it", 0, "", 2, "258", nullptr},
+        {"magic", 0, U32(0x12345678), 0, "0", "(magic 0x12345678): fixed"},
+        {"version", 4, U32(99), 0, "0", "(version 99): fixed"},
+        {"lock word of a live stranger", kLockAt, U32(stranger), 0, "128", "does not use it"},
+        {"lock word of no thread", kLockAt, U32(0x3FFFFF00), 0, "128", "no longer exists"},
+        {"free mutex marked unrecoverable", kOwnerAt, U32(0x7FFFFFFF), 0, "0", "unrecoverable"},
+        {"owner field of a held mutex", kOwnerAt, U32(1), 1, "0", "(owner field 1 instead of"},
+        {"count of a held mutex", kCountAt, U32(0), 1, "0", "(count 0 instead of 1)"},
+        {"foreign bytes throughout", 0, std::string(kBlockSize, '\xA5'), 0, "128", "magic 0xA5A5A5A5"},
+        {"a block of another size", kBlockSize, "x", 0, "F6", "refused as a named object's file"},
+    };
+    pal::SetSetting("VESK_DEBUG_OUTPUT", "1");
+    const std::string file = Path("objects/vesk-mutex.Global.damaged");
+    for (const auto& row : rows) {
+        const HANDLE mutex = Create(u"Global\\damaged", ERROR_SUCCESS, row.held);
+        testing::internal::CaptureStderr();
+        const int fd = open(file.c_str(), O_WRONLY);
+        EXPECT_EQ(pwrite(fd, row.bytes.data(), row.bytes.size(), row.at), static_cast<ssize_t>(row.bytes.size()));
+        close(fd);
+        EXPECT_TRUE(row.held != 1 || ReleaseMutex(mutex)) << row.what;
+        const auto child = RunRole("wait", "Global\\damaged", {}, 0, {{"VESK_DEBUG_OUTPUT", "1"}});
+        EXPECT_EQ(child.out, row.child) << row.what;
+        EXPECT_TRUE(row.held != 2 || ReleaseMutex(mutex)) << row.what;
+        EXPECT_EQ(WaitElsewhere(mutex, 1000), WAIT_OBJECT_0) << row.what << ": the holder goes on";
+        const std::string reports = testing::internal::GetCapturedStderr() + child.err;
+        EXPECT_EQ(Count(reports, "pal: " + file + ": "), row.report ? 1u : 0u) << row.what << "\n" << reports;
+        EXPECT_TRUE(!row.report || Count(reports, row.report) == 1) << row.what << "\n" << reports;
+        CloseHandle(mutex);
+    }
+    kill(stranger, SIGKILL);
+    waitpid(stranger, nullptr, 0);
+}
+
+// The file behind a name is the user's alone whatever the umask, as a
+// named object's default DACL admits its maker's account only. Whatever
+// else lies under the name is refused at once and reported.
+TEST_F(SyncTest, BackingFileIsTheUsersAloneAndAnythingElseIsRefused)
+{
+    const mode_t umasked = umask(0);
+    const HANDLE mutex = Create(u"Global\\mine", ERROR_SUCCESS);
+    umask(umasked);
+    struct stat info {};
+    ASSERT_EQ(lstat(Path("objects/vesk-mutex.Global.mine").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(info.st_uid, geteuid());
+    CloseHandle(mutex);
+
+    const std::string file = Path("objects/vesk-mutex.Global.planted"), target = Write("target", "x");
+    const struct {
+        const char* what;
+        std::function<bool()> plant;
+        DWORD error;
+    } rows[] = {
+        {"a FIFO", [&] { return mkfifo(file.c_str(), 0600) == 0; }, ERROR_INVALID_HANDLE},
+        {"a link", [&] { return symlink(target.c_str(), file.c_str()) == 0; }, ERROR_ACCESS_DENIED},
+        {"another user's file", [&] {  // planted by root only
+             testkit::WriteFile(file, "");
+             return chown(file.c_str(), 65534, 65534) == 0;
+         }, ERROR_ACCESS_DENIED},
+    };
+    pal::SetSetting("VESK_DEBUG_OUTPUT", "1");
+    for (const auto& row : rows) {
+        unlink(file.c_str());
+        if (!row.plant())
+            continue;
+        testing::internal::CaptureStderr();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(CreateMutexW(nullptr, FALSE, u"Global\\planted"), nullptr) << row.what;
+        EXPECT_EQ(GetLastError(), row.error) << row.what;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << row.what;
+        EXPECT_EQ(Count(testing::internal::GetCapturedStderr(), "pal: " + file + ": refused"), 1u) << row.what;
+    }
 }
 
 TEST_F(SyncTest, MoveOntoAnExistingNameFails)
