@@ -359,6 +359,7 @@ TEST_F(UpekDriver, GrabStatusesPassThroughButACancelAfterASuspendIsLostFocus)
     EXPECT_LT(suspend, grabbed) << "the message comes before the grab ends";
     EXPECT_NE(suspend->threadId, grabbed->threadId) << "from the library's own thread";
     EXPECT_NE(suspend->threadId, GetCurrentThreadId());
+    ASSERT_NE(grabbed + 1, lines.end());
     EXPECT_EQ(grabbed[1].text, "CUpekSensor::CaptureImage: if (-5012 == nResult && CUpekSensor::m_bLostFocus)");
     EXPECT_EQ(grabbing, 4u);
 
