@@ -1,15 +1,17 @@
 // vesk-admin sim: drive the simulated scanners through their machine-wide
-// control values, so that every process using them sees the change.
+// control values, so that every process using them sees the change. The
+// verbs both families share run on one description of each family; what
+// only the UPEK scanner has is in UpekSimActions.cpp.
 #include <string>
 #include <vector>
 
-#include "CSettingsKey.h"
 #include "CToolError.h"
 #include "Commands.h"
-#include "DiagnosticsStore.h"
 #include "Platform.h"
+#include "SimFamily.h"
 #include "Text.h"
 #include "drivers/VeskBit2.h"
+#include "sim/bsapi/BsapiSettings.h"
 #include "sim/common/CRegValues.h"
 #include "sim/common/GreyImageReader.h"
 #include "sim/common/SimText.h"
@@ -19,38 +21,68 @@ namespace vadmin {
 namespace {
 
 namespace vb = vsim::veskbit;
-using Args = std::vector<std::u16string>;
+namespace bs = vsim::bsapi;
 
-const CSettingsKey& _Key()
+std::u16string _VeskBitShow(const CSimFamily& family, std::u16string& sNote)
 {
-    static const CSettingsKey key(HKEY_LOCAL_MACHINE, vsim::SimulatorKeyPath(vb::kFamily));
-    return key;
+    const bool bAttached = ShownDword(family, vb::kAttached, 1, sNote) != 0;
+    return u"scanner: " + std::u16string(bAttached ? u"attached" : u"detached") + u"\n" +
+           ShownImages(family, sNote) + ShownFinger(family, sNote) + ShownScript(family);
 }
 
-void _Say(const std::u16string& sWhat) { WriteOut(u"veskbit simulator: " + sWhat + u"\n"); }
+const CSimFamily kVeskBit = {
+    u"veskbit",
+    vb::kFamily,
+    {vb::kAttached, 1, 0},
+    vb::kSeed,
+    vb::kImageFile,
+    vb::kFingerDelayMs,
+    vb::kScript,
+    vb::kDefaultSeed,
+    vb::kDefaultFingerDelayMs,
+    u"an attempt's first poll",
+    {vb::kAttached, vb::kSeed, vb::kImageFile, vb::kFingerDelayMs, vb::kScript},
+    u"attached",
+    vb::ParseScriptEntry,
+    vb::FormatScriptEntry,
+    [](uint32_t, uint32_t) {
+        return u"centred in " + Decimal(kVeskBitWidth) + u" x " + Decimal(kVeskBitHeight);
+    },
+    _VeskBitShow,
+    {},
+};
 
-const std::u16string& _One(const Args& args, const char16_t* pszWhat)
-{
-    if (args.empty())
-        Fail(std::u16string(u"missing ") + pszWhat + u".");
-    if (args.size() > 1)
-        Fail(u"unexpected argument '" + args[1] + u"'.");
-    return args[0];
-}
+const CSimFamily kUpek = {
+    u"upek",
+    bs::kFamily,
+    {bs::kDevices, 1, 0},
+    bs::kSeed,
+    bs::kImageFile,
+    bs::kFingerDelayMs,
+    bs::kScript,
+    bs::kDefaultSeed,
+    bs::kDefaultFingerDelayMs,
+    u"a grab starts",
+    {bs::kDevices, bs::kDeviceVersion, bs::kWidth, bs::kHeight, bs::kSeed, bs::kImageFile,
+     bs::kFingerDelayMs, bs::kSuspended, bs::kFault, bs::kScript},
+    u"one scanner on USB, device version " + HexWord(bs::kDefaultDeviceVersion) + u", " +
+        Decimal(bs::kDefaultWidth) + u" x " + Decimal(bs::kDefaultHeight) + u" pixels",
+    bs::ParseScriptEntry,
+    bs::FormatScriptEntry,
+    [](uint32_t, uint32_t) { return std::u16string(u"served at that size"); },
+    UpekShow,
+    UpekActions(),
+};
 
-uint32_t _Number(const std::u16string& sText, const char16_t* pszWhat)
-{
-    uint32_t nValue = 0;
-    if (!vsim::ParseNumber(ToUtf8(sText), 0xFFFFFFFF, nValue))
-        Fail(u"'" + sText + u"' is not a " + pszWhat +
-             u" (0-4294967295, decimal or 0x hexadecimal).");
-    return nValue;
-}
+const CSimFamily* const kFamilies[] = {&kVeskBit, &kUpek};
 
-void _NoArguments(const Args& args)
+int _Attach(const CSimFamily& family, bool bAttached, const Args& args)
 {
-    if (!args.empty())
-        Fail(u"unexpected argument '" + args[0] + u"'.");
+    NoArguments(args);
+    const CSimFamily::CAttach& attach = family.m_attach;
+    family.Key().WriteDword(attach.m_pszValue, bAttached ? attach.m_nOn : attach.m_nOff);
+    family.Say(bAttached ? u"scanner attached." : u"scanner detached.");
+    return 0;
 }
 
 // Relative paths would resolve in every capturing process's own folder.
@@ -61,130 +93,88 @@ bool _IsFullPath(const std::u16string& sPath)
     return sPath.size() > 2 && sPath[1] == u':' && (sPath[2] == u'\\' || sPath[2] == u'/');
 }
 
-int _Attach(bool bAttached, const Args& args)
+int _Image(const CSimFamily& family, const Args& args)
 {
-    _NoArguments(args);
-    _Key().WriteDword(vb::kAttached, bAttached ? 1 : 0);
-    _Say(bAttached ? u"scanner attached." : u"scanner detached.");
-    return 0;
-}
-
-int _Image(const Args& args)
-{
-    const std::u16string& sPath = _One(args, u"image file");
+    const std::u16string& sPath = One(args, u"image file");
     if (!_IsFullPath(sPath))
         Fail(u"give the image file's full path, not '" + sPath + u"'.");
     vsim::CGreyImage image;
     std::string why;
     if (!vsim::ReadGreyImageFile(ToWide(sPath), image, why))
         Fail(u"the image file is refused: " + FromUtf8(why) + u".");
-    _Key().WriteString(vb::kImageFile, ToWide(sPath));
-    _Say(u"images from " + sPath + u" (" + Decimal(image.GetWidth()) + u" x " +
-         Decimal(image.GetHeight()) + u" pixels, centred in " + Decimal(kVeskBitWidth) + u" x " +
-         Decimal(kVeskBitHeight) + u").");
+    family.Key().WriteString(family.m_pszImageFile, ToWide(sPath));
+    family.Say(u"images from " + sPath + u" (" + Decimal(image.GetWidth()) + u" x " +
+               Decimal(image.GetHeight()) + u" pixels, " +
+               family.m_pfnImageFit(image.GetWidth(), image.GetHeight()) + u").");
     return 0;
 }
 
-int _Seed(const Args& args)
+int _Seed(const CSimFamily& family, const Args& args)
 {
-    const uint32_t nSeed = _Number(_One(args, u"seed"), u"seed");
-    _Key().WriteDword(vb::kSeed, nSeed);
-    _Key().Delete({vb::kImageFile});
-    _Say(u"images generated from seed " + Decimal(nSeed) + u".");
+    const uint32_t nSeed = Number(One(args, u"seed"), u"seed");
+    family.Key().WriteDword(family.m_pszSeed, nSeed);
+    family.Key().Delete({family.m_pszImageFile});
+    family.Say(u"images generated from seed " + Decimal(nSeed) + u".");
     return 0;
 }
 
-std::u16string _Delay(uint32_t nDelay)
+int _SetDelay(const CSimFamily& family, const Args& args)
 {
-    if (nDelay == vb::kFingerNever)
-        return u"never";
-    return Decimal(nDelay) + u" ms after an attempt's first poll";
-}
-
-int _SetDelay(const Args& args)
-{
-    const std::u16string& sText = _One(args, u"delay");
-    const uint32_t nDelay = EqualsNoCase(sText, u"never") ? vb::kFingerNever
-                                                         : _Number(sText, u"delay in ms");
-    _Key().WriteDword(vb::kFingerDelayMs, nDelay);
-    _Say(nDelay == vb::kFingerNever ? std::u16string(u"the finger never arrives.")
-                                    : u"the finger arrives " + _Delay(nDelay) + u".");
+    const std::u16string& sText = One(args, u"delay");
+    const uint32_t nDelay = EqualsNoCase(sText, u"never") ? kSimFingerNever
+                                                         : Number(sText, u"delay in ms");
+    family.Key().WriteDword(family.m_pszFingerDelay, nDelay);
+    family.Say(nDelay == kSimFingerNever ? std::u16string(u"the finger never arrives.")
+                                         : u"the finger arrives " + family.Delay(nDelay) + u".");
     return 0;
 }
 
-int _Script(const Args& args)
+int _Script(const CSimFamily& family, const Args& args)
 {
     std::vector<WString> entries;
     std::u16string sShown;
     for (const std::u16string& sText : args) {
-        vb::CScriptEntry entry;
+        vsim::CScriptEntry entry;
         std::string why;
-        if (!vb::ParseScriptEntry(ToUtf8(sText), entry, why))
+        if (!family.m_pfnParseEntry(ToUtf8(sText), entry, why))
             Fail(u"bad script entry " + FromUtf8(why) + u".");
-        const std::string sCanonical = vb::FormatScriptEntry(entry);
+        const std::string sCanonical = family.m_pfnFormatEntry(entry);
         entries.push_back(ToWide(FromUtf8(sCanonical)));
         sShown += u" " + FromUtf8(sCanonical);
     }
     if (entries.empty()) {
-        _Key().Delete({vb::kScript});
-        _Say(u"script cleared.");
+        family.Key().Delete({family.m_pszScript});
+        family.Say(u"script cleared.");
         return 0;
     }
-    _Key().WriteMultiString(vb::kScript, entries);
-    _Say(u"script set:" + sShown + u".");
+    family.Key().WriteMultiString(family.m_pszScript, entries);
+    family.Say(u"script set:" + sShown + u".");
     return 0;
 }
 
-int _Reset(const Args& args)
+int _Reset(const CSimFamily& family, const Args& args)
 {
-    _NoArguments(args);
-    _Key().Delete({vb::kAttached, vb::kSeed, vb::kImageFile, vb::kFingerDelayMs, vb::kScript});
-    _Say(u"settings removed: attached, generated images from seed " +
-         Decimal(vb::kDefaultSeed) + u", finger " + _Delay(vb::kDefaultFingerDelayMs) +
-         u", no script.");
+    NoArguments(args);
+    family.Key().Delete({family.m_vAllValues.begin(), family.m_vAllValues.end()});
+    family.Say(u"settings removed: " + family.m_sDefaults + u", generated images from seed " +
+               Decimal(family.m_nDefaultSeed) + u", finger " + family.Delay(family.m_nDefaultDelay) +
+               u", no script.");
     return 0;
 }
 
-// A number, or the default with a note when the stored value is not one.
-uint32_t _ShownDword(const WString& sName, uint32_t nDefault, std::u16string& sNote)
+int _Show(const CSimFamily& family, const Args& args)
 {
-    const CRawValue value = _Key().Read(sName);
-    if (value.IsDword())
-        return value.Dword();
-    if (value.m_bPresent)
-        sNote += u"ignored " + FromWide(sName) + u": " + NotDwordReason(value) + u"\n";
-    return nDefault;
-}
-
-int _Show(const Args& args)
-{
-    _NoArguments(args);
+    NoArguments(args);
     std::u16string sNote;
-    const bool bAttached = _ShownDword(vb::kAttached, 1, sNote) != 0;
-    const uint32_t nSeed = _ShownDword(vb::kSeed, vb::kDefaultSeed, sNote);
-    const uint32_t nDelay = _ShownDword(vb::kFingerDelayMs, vb::kDefaultFingerDelayMs, sNote);
-    const vsim::CRegValues key(HKEY_LOCAL_MACHINE, vsim::SimulatorKeyPath(vb::kFamily), false);
-    const WString sFile = key.ReadString(vb::kImageFile).value_or(WString());
-    std::u16string sScript;
-    for (const WString& sEntry : key.ReadMultiString(vb::kScript).value_or(std::vector<WString>()))
-        sScript += u" " + FromWide(sEntry);
-    WriteOut(u"veskbit simulator (" + _Key().KeyPath() + u"):\n" +
-             u"scanner: " + (bAttached ? u"attached" : u"detached") + u"\n" +
-             u"images: " +
-             (sFile.empty() ? u"generated from seed " + Decimal(nSeed) : FromWide(sFile)) +
-             u"\nfinger: " + _Delay(nDelay) + u"\n" +
-             u"script:" + (sScript.empty() ? u" (empty)" : sScript) + u"\n" + sNote);
+    const std::u16string sBody = family.m_pfnShow(family, sNote);
+    WriteOut(family.m_pszName + std::u16string(u" simulator (") + family.Key().KeyPath() + u"):\n" +
+             sBody + sNote);
     return 0;
 }
 
-struct CAction {
-    const char16_t* m_pszName;
-    int (*m_pfnRun)(const Args& args);
-};
-
-const CAction kActions[] = {
-    {u"attach", [](const Args& args) { return _Attach(true, args); }},
-    {u"detach", [](const Args& args) { return _Attach(false, args); }},
+const CSimAction kCommonActions[] = {
+    {u"attach", [](const CSimFamily& f, const Args& args) { return _Attach(f, true, args); }},
+    {u"detach", [](const CSimFamily& f, const Args& args) { return _Attach(f, false, args); }},
     {u"image", _Image},
     {u"seed", _Seed},
     {u"delay", _SetDelay},
@@ -192,21 +182,39 @@ const CAction kActions[] = {
     {u"reset", _Reset},
 };
 
+std::u16string _ActionNames(const CSimFamily& family)
+{
+    std::vector<const char16_t*> names;
+    for (const CSimAction& action : kCommonActions)
+        names.push_back(action.m_pszName);
+    for (const CSimAction& action : family.m_vExtraActions)
+        names.push_back(action.m_pszName);
+    std::u16string sNames;
+    for (size_t i = 0; i < names.size(); ++i)
+        sNames += std::u16string(i == 0 ? u"" : i + 1 == names.size() ? u" or " : u", ") + names[i];
+    return sNames;
+}
+
 int _Run(const Args& args)
 {
     if (args.empty())
-        Fail(u"missing simulator name (veskbit).");
-    if (!EqualsNoCase(args[0], u"veskbit"))
-        Fail(u"unknown simulator '" + args[0] + u"' (veskbit).");
+        Fail(u"missing simulator name (veskbit or upek).");
+    const CSimFamily* pFamily = nullptr;
+    for (const CSimFamily* pCandidate : kFamilies)
+        if (EqualsNoCase(args[0], pCandidate->m_pszName))
+            pFamily = pCandidate;
+    if (!pFamily)
+        Fail(u"unknown simulator '" + args[0] + u"' (veskbit or upek).");
     if (args.size() == 1)
-        return _Show({});
+        return _Show(*pFamily, {});
     const Args rest(args.begin() + 2, args.end());
-    for (const CAction& action : kActions) {
+    for (const CSimAction& action : kCommonActions)
         if (EqualsNoCase(args[1], action.m_pszName))
-            return action.m_pfnRun(rest);
-    }
-    Fail(u"unknown action '" + args[1] +
-         u"' (attach, detach, image, seed, delay, script or reset).");
+            return action.m_pfnRun(*pFamily, rest);
+    for (const CSimAction& action : pFamily->m_vExtraActions)
+        if (EqualsNoCase(args[1], action.m_pszName))
+            return action.m_pfnRun(*pFamily, rest);
+    Fail(u"unknown action '" + args[1] + u"' (" + _ActionNames(*pFamily) + u").");
 }
 
 }  // namespace
@@ -215,32 +223,52 @@ const CCommand kSimCommand = {
     u"sim",
     u"show or drive the simulated scanners (attached, images, delays, scripts)",
     u"vesk-admin sim: the simulated scanner libraries' machine-wide settings,\n"
-    u"kept under HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Simulator\\<name> (64-bit view).\n"
+    u"kept under HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Simulator\\<name> (64-bit view):\n"
+    u"veskbit for the own-brand scanner (veskbit2), upek for the UPEK TCS3 (bsapi).\n"
     u"\n"
-    u"  vesk-admin sim veskbit                   show the settings\n"
-    u"  vesk-admin sim veskbit attach|detach     plug the scanner in or out\n"
-    u"  vesk-admin sim veskbit image FILE        serve FILE (PGM or 8-bit BMP)\n"
-    u"  vesk-admin sim veskbit seed N            generate fingers from seed N\n"
-    u"  vesk-admin sim veskbit delay MS|never    when the finger arrives\n"
-    u"  vesk-admin sim veskbit script [ENTRY...] the next answers (none: clear)\n"
-    u"  vesk-admin sim veskbit reset             remove every setting\n"
+    u"  vesk-admin sim NAME                      show the settings\n"
+    u"  vesk-admin sim NAME attach|detach        plug the scanner in or out\n"
+    u"  vesk-admin sim NAME image FILE           serve FILE (PGM or 8-bit BMP)\n"
+    u"  vesk-admin sim NAME seed N               generate fingers from seed N\n"
+    u"  vesk-admin sim NAME delay MS|never       when the finger arrives\n"
+    u"  vesk-admin sim NAME script [ENTRY...]    the next answers (none: clear)\n"
+    u"  vesk-admin sim NAME reset                remove every setting\n"
+    u"  vesk-admin sim upek devices N            N scanners on USB (0-127)\n"
+    u"  vesk-admin sim upek version V            the device version the scanner reports\n"
+    u"  vesk-admin sim upek size WIDTH HEIGHT    the scanner's own image size\n"
+    u"  vesk-admin sim upek suspend|resume       another process takes the scanner, gives it back\n"
+    u"  vesk-admin sim upek fault NAME           hand out a broken record (see below)\n"
     u"\n"
-    u"FILE   a full path; a picture is centred in 240 x 368 without scaling,\n"
-    u"       cut at the edges when larger, on white when smaller.\n"
+    u"FILE   a full path. veskbit centres a picture in 240 x 368 without scaling,\n"
+    u"       cut at the edges when larger, on white when smaller; upek serves it\n"
+    u"       at its own size, which the library then turns upside down and fits.\n"
     u"N      0-4294967295; the same seed gives the same finger; successive images\n"
     u"       of one open device differ slightly. Setting a seed drops an image file.\n"
-    u"MS     milliseconds from an attempt's first poll to the image (default 300).\n"
-    u"ENTRY  [CALL:]STATUS, decimal or 0x hexadecimal. CALL is image (the default:\n"
-    u"       the next VeskBitGetImage answers), open, close or attached. A\n"
+    u"MS     milliseconds from an attempt's first poll (veskbit) or from the start\n"
+    u"       of a grab (upek) to the image (default 300).\n"
+    u"ENTRY  veskbit: [CALL:]STATUS, decimal or 0x hexadecimal. CALL is image (the\n"
+    u"       default: the next VeskBitGetImage answers), open, close or attached. A\n"
     u"       call takes the first entry meant for it and removes it from the\n"
     u"       stored script. image:0 delivers an image at once; image:4003\n"
     u"       unplugs the scanner during the attempt, which breaks off (0x8020:\n"
     u"       the capture ends with 1029) and stays detached; open:N or close:N\n"
     u"       other than 0 fail that call with N.\n"
+    u"       upek: [CALL:]STATUS, signed decimal. CALL is grab (the default),\n"
+    u"       enumerate, open, property, cancel or close; a status other than 0\n"
+    u"       fails that call with it (grab:-5012 is a cancel), grab:0 delivers an\n"
+    u"       image at once.\n"
+    u"V      0-4294967295, decimal or 0x hexadecimal (default 0x04030001).\n"
+    u"WIDTH, HEIGHT  1-4096 pixels each (default 300 x 400).\n"
+    u"NAME   of a fault: none, list-count (the list counts 1000 devices more than\n"
+    u"       it holds), short-property (a 2-byte version), huge-image (an image\n"
+    u"       claiming 4096 x 4096 pixels) or empty-image (a height of 0).\n"
     u"\n"
-    u"The simulator reads its settings at every attach test, open and close, at\n"
-    u"the first poll of every capture attempt and every 200 ms while it waits:\n"
-    u"detach during a waiting attempt breaks it off (0x8020) within a poll or two.\n"
+    u"The veskbit simulator reads its settings at every attach test, open and\n"
+    u"close, at the first poll of every capture attempt and every 200 ms while it\n"
+    u"waits: detach during a waiting attempt breaks it off (0x8020) within a poll\n"
+    u"or two. The upek simulator reads them at every call and every 200 ms while\n"
+    u"a grab waits: suspend during a grab ends it (the capture ends with 1029),\n"
+    u"detach ends it as no scanner (4009).\n"
     u"\n"
     u"Exit status: 0 on success; 1 for bad arguments, a refused image file and\n"
     u"registry failures, with one line on standard error.\n",
