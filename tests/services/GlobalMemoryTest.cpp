@@ -15,16 +15,21 @@ constexpr DWORD kPattern = 0xDEADBEEFu;
 
 TEST(GlobalMemory, FixedBlocksAreTheirOwnHandleAndLeaveTheTableWhenFreed)
 {
+    enum Kind { Refused, Fixed, Zeroed };
     struct Row {
         UINT flags;
         SIZE_T bytes;
-        bool zeroed;
+        Kind kind;
     };
     const Row rows[] = {
-        {GMEM_FIXED, 64, false},
-        {GPTR, 4096, true},
-        {GPTR, 0, true},
-        {GMEM_ZEROINIT | 0x0020u /* GMEM_NODISCARD, ignored */, 100, true},
+        {GMEM_FIXED, 64, Fixed},
+        {GPTR, 4096, Zeroed},
+        {GPTR, 0, Zeroed},
+        {GMEM_ZEROINIT | 0x0020u /* GMEM_NODISCARD, ignored */, 100, Zeroed},
+        {GMEM_MOVEABLE, 16, Refused},
+        {GMEM_MOVEABLE | GMEM_ZEROINIT, 16, Refused},
+        {0x0080u /* GMEM_MODIFY, not for GlobalAlloc */, 16, Refused},
+        {0x10000u, 16, Refused},
     };
     const size_t before = pal::LiveGlobalBlocks();
     std::vector<HGLOBAL> blocks;
@@ -32,11 +37,16 @@ TEST(GlobalMemory, FixedBlocksAreTheirOwnHandleAndLeaveTheTableWhenFreed)
         SCOPED_TRACE(row.flags);
         // A dirty block of the same size first, so that zeroing is not luck.
         HGLOBAL dirty = GlobalAlloc(GMEM_FIXED, row.bytes);
-        ASSERT_NE(dirty, nullptr);
         std::memset(dirty, 0xCC, row.bytes);
         ASSERT_EQ(GlobalFree(dirty), nullptr);
 
+        SetLastError(kPattern);
         const HGLOBAL block = GlobalAlloc(row.flags, row.bytes);
+        if (row.kind == Refused) {
+            EXPECT_EQ(block, nullptr);
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+            continue;
+        }
         ASSERT_NE(block, nullptr);
         blocks.push_back(block);
         EXPECT_EQ(GlobalFlags(block), 0u);
@@ -44,29 +54,13 @@ TEST(GlobalMemory, FixedBlocksAreTheirOwnHandleAndLeaveTheTableWhenFreed)
         EXPECT_EQ(GlobalLock(block), block);
         EXPECT_TRUE(GlobalUnlock(block));
         const auto* bytes = static_cast<const BYTE*>(block);
-        if (row.zeroed) {
-            EXPECT_TRUE(std::all_of(bytes, bytes + row.bytes, [](BYTE b) { return b == 0; }));
-        }
+        EXPECT_TRUE(row.kind != Zeroed || std::all_of(bytes, bytes + row.bytes, [](BYTE b) { return b == 0; }));
     }
     EXPECT_EQ(pal::LiveGlobalBlocks(), before + blocks.size());
-    for (HGLOBAL block : blocks) {
+    for (HGLOBAL block : blocks)
         EXPECT_EQ(GlobalFree(block), nullptr);
-    }
     EXPECT_EQ(pal::LiveGlobalBlocks(), before);
     EXPECT_EQ(GlobalFree(nullptr), nullptr);
-}
-
-TEST(GlobalMemory, MoveableAndUnknownFlagsAreRefused)
-{
-    const size_t before = pal::LiveGlobalBlocks();
-    for (UINT flags : {GMEM_MOVEABLE, GMEM_MOVEABLE | GMEM_ZEROINIT, 0x0080u /* GMEM_MODIFY */,
-                       0x10000u}) {
-        SCOPED_TRACE(flags);
-        SetLastError(kPattern);
-        EXPECT_EQ(GlobalAlloc(flags, 16), nullptr);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    }
-    EXPECT_EQ(pal::LiveGlobalBlocks(), before);
 }
 
 TEST(GlobalMemory, HandlesItDidNotHandOutAreRefusedWithoutTouchingThem)
