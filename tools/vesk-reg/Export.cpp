@@ -1,4 +1,5 @@
 #include "CKeyPath.h"
+#include "Files.h"
 #include "CToolError.h"
 #include "Commands.h"
 #include "KeyTree.h"
@@ -12,8 +13,10 @@ void RunExport(const CCommandLine& line)
     const std::u16string& sFile = line.m_vPositional[1];
     regtext::Document document;
     ReadTree(path, line.m_nView, document);
-    if (!WriteWholeFile(sFile, regtext::Format(document, regtext::Encoding::Utf16le)))
-        Fail(u"cannot write the file '" + sFile + u"'.");
+    const vtool::CWriteResult result = vtool::WriteFileSafely(
+        sFile, regtext::Format(document, regtext::Encoding::Utf16le), vtool::EExisting::Replace);
+    if (result.m_eOutcome != vtool::CWriteResult::EOutcome::Written)
+        Fail(result.m_sProblem);
     ReportSuccess();
 }
 

@@ -1,9 +1,11 @@
+#include <filesystem>
 #include <functional>
 #include <optional>
 
 #include "CKey.h"
 #include "CKeyPath.h"
 #include "CToolError.h"
+#include "Files.h"
 #include "Commands.h"
 #include "KeyTree.h"
 #include "Platform.h"
@@ -11,6 +13,9 @@
 
 namespace vreg {
 namespace {
+
+// Far above any registry a program keeps; a bound before reading it whole.
+constexpr size_t kMaxRegFileBytes = 256u << 20;
 
 // Errors of a file name their place: "FILE:LINE: message".
 std::u16string _Place(const std::u16string& sFile, size_t nLine)
@@ -167,8 +172,11 @@ void _ReadDocument(const std::u16string& sFile, regtext::Document& document)
     if (nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DEVICE))
         Fail(u"'" + sFile + u"' is not a regular file; give a .reg file.");
     std::string bytes;
-    if (!ReadWholeFile(sFile, bytes))
+    if (!vtool::ReadWholeFile(std::filesystem::path(sFile), bytes, kMaxRegFileBytes + 1))
         Fail(u"cannot read the file '" + sFile + u"'.");
+    if (bytes.size() > kMaxRegFileBytes)
+        Fail(u"'" + sFile + u"' is larger than the " + Decimal(kMaxRegFileBytes >> 20) +
+             u" MiB a .reg file may have here.");
     regtext::ParseError error;
     if (!regtext::Parse(bytes, document, error))
         _FailAt(sFile, error.line, FromUtf8(error.message));
