@@ -302,7 +302,7 @@ TEST_F(AdminTest, BadArgumentsGiveOneLineAndWriteNothing)
          "unknown scanner name 'upek tcs3' (names compare exactly: did you mean 'Upek TCS3'?)"},
         {{"snapshots", "--folder", std::string(4096, 'a')}, "the folder has 4096 characters"},
         {{"tray", "maybe"}, "unknown setting 'maybe' (on or off)."},
-        {{"sim", "bsapi"}, "unknown simulator 'bsapi' (veskbit)."},
+        {{"sim", "bsapi"}, "unknown simulator 'bsapi' (veskbit or upek)."},
         {{"sim", "veskbit", "wiggle"}, "unknown action 'wiggle'"},
         {{"sim", "veskbit", "image", "finger.pgm"}, "give the image file's full path"},
         {{"sim", "veskbit", "image", bad},
