@@ -10,6 +10,7 @@
 #include "pal/modules/modules.h"
 #include "pal/registry/registry.h"
 #include "pal/services/services.h"
+#include "pal/shell/shell.h"
 #include "pal/sync/sync.h"
 #include "pal/system/system.h"
 #include "pal/text/text.h"

@@ -1,6 +1,7 @@
 #include "pal/modules/modules.h"
 
 #include <dlfcn.h>
+#include <sys/auxv.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -204,6 +205,16 @@ void WINAPI FreeLibraryAndExitThread(HMODULE module, DWORD exitCode)
     if (PinUntilThreadExit(module))
         FreeLibrary(module);
     ExitThread(exitCode);
+}
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName)
+{
+    if (moduleName) {
+        SetLastError(ERROR_MOD_NOT_FOUND);  // only the program itself is named here
+        return nullptr;
+    }
+    // The program's own headers lie in its image, whatever loaded it.
+    return pal::ModuleOfAddress(reinterpret_cast<const void*>(getauxval(AT_PHDR)));
 }
 
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)

@@ -10,6 +10,8 @@ BOOL WINAPI FreeLibrary(HMODULE module);
 // module: as on Windows, it is how a thread drops its own reference on the
 // library that runs it.
 [[noreturn]] void WINAPI FreeLibraryAndExitThread(HMODULE module, DWORD exitCode);
+// Null names the main program, the only module it answers here.
+HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 // module null: the main program.
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 // process must be GetCurrentProcess(); module null: the main program.

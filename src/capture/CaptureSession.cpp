@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "capture/ExtractionThreadData.h"
+#include "capture/TrayIcon.h"
 #include "channel/CVCServer.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
@@ -204,6 +205,10 @@ HMODULE RunExtraction(ExtractionThreadData* pArgument)
     const std::shared_ptr<ExtractionThreadData> pData = std::move(pArgument->m_pSelf);
     const DWORD nThreadId = GetCurrentThreadId();
     SetThreadName(nThreadId, "veskSensorExtraction");
+    if (!IsRemoteSession() && IsTrayIconWanted()) {
+        CreateTrayIcon();
+        SetTrayIconText(pData->type);
+    }
     LogDebugText(Format(W("ExtractionThread created. ID:  0x%x"), nThreadId));
     {
         CRawImg image;
@@ -214,6 +219,8 @@ HMODULE RunExtraction(ExtractionThreadData* pArgument)
         LogDebugText(Format(W("ExtractionThread terminated. ID:  0x%x"), nThreadId));
         pData->Deliver(FS_EVENT_CAPTURE_ENDED);
         pData->callback.store(nullptr);
+        if (!IsRemoteSession())
+            RemoveTrayIcon();
     }
     Forget(pData.get());
     return pData->moduleHold;
@@ -295,6 +302,8 @@ uint32_t CSensor::StartExtraction(FingerscannerCallback pfnCallback, uintptr_t n
 
 uint32_t StopDataAquisition()
 {
+    if (!IsRemoteSession())
+        RemoveTrayIcon();
     const auto pData = CSensor::GetThreadData();
     if (!pData)
         return 1;

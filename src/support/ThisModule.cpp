@@ -24,6 +24,8 @@ void EndCapturesAtExit()
 
 void SetThisModule(HMODULE hModule) { g_hThisModule.store(hModule); }
 
+HMODULE GetThisModule() { return g_hThisModule.load(); }
+
 // LoadLibraryW of the module's own file: the one way that also exists on
 // Windows 2000 (GetModuleHandleExW came with XP).
 HMODULE HoldThisModule()

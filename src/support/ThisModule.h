@@ -6,6 +6,8 @@
 // Set by the entry notification; null where the library's code is linked
 // into a program (which cannot be unloaded).
 void SetThisModule(HMODULE hModule);
+// The library's module (its resources), without a reference; null as above.
+HMODULE GetThisModule();
 // One more reference on the module, or null when there is none to take. The
 // holder drops it with FreeLibraryAndExitThread as its thread's last act.
 HMODULE HoldThisModule();

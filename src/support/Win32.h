@@ -9,6 +9,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#ifndef PSAPI_VERSION
+#define PSAPI_VERSION 1  // psapi.dll's own names; kernel32's K32* came with Windows 7
+#endif
 #include <windows.h>
 #include <wincrypt.h>
 #include <process.h>

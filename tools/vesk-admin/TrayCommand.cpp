@@ -36,10 +36,36 @@ int _Show()
     return 0;
 }
 
+// The notification area as the shell holds it: another process's capture
+// shows here while it runs.
+int _ShowArea()
+{
+#ifdef _WIN32
+    Fail(u"--show is for the Linux build; on Windows look at the notification area.");
+#else
+    const std::vector<pal::CNotifyIcon> icons = pal::NotificationAreaIcons();
+    if (icons.empty())
+        WriteOut(u"notification area: no icon\n");
+    for (const pal::CNotifyIcon& icon : icons) {
+        std::u16string sTip = icon.m_sTip;
+        for (size_t n = sTip.find(u"\r\n"); n != std::u16string::npos; n = sTip.find(u"\r\n"))
+            sTip.replace(n, 2, u" | ");
+        WriteOut(u"process " + Decimal(icon.m_nProcessId) + u", icon " + Decimal(icon.m_nId) +
+                 (icon.m_sIcon.empty() ? u"" : u" (" + icon.m_sIcon + u")") + u": " + sTip + u"\n");
+    }
+    return 0;
+#endif
+}
+
 int _Run(const std::vector<std::u16string>& args)
 {
-    const vtool::COptions options(args, {}, u"tray");
+    const vtool::COptions options(args, {{u"--show", false}}, u"tray");
     const std::vector<std::u16string>& plain = options.Plain();
+    if (options.Has(u"--show")) {
+        if (!plain.empty())
+            Fail(u"--show takes no setting.");
+        return _ShowArea();
+    }
     if (plain.empty())
         return _Show();
     if (plain.size() > 1)
@@ -67,11 +93,12 @@ const CCommand kTrayCommand = {
     u"  vesk-admin tray                      show the setting\n"
     u"  vesk-admin tray on                   show the icon (also the default)\n"
     u"  vesk-admin tray off                  show none\n"
+    u"  vesk-admin tray --show               list the icons in the notification\n"
+    u"                                       area now (Linux build)\n"
     u"\n"
-    u"This build of the library shows no icon yet and does not read the\n"
-    u"setting; it is stored for the library version that does, which reads it\n"
-    u"at the start of every capture and shows no icon in a Remote Desktop\n"
-    u"session either way.\n"
+    u"The library reads the setting as each capture starts: a REG_DWORD that is\n"
+    u"not 0, or no value, shows the icon; any other type counts as off. It shows\n"
+    u"no icon in a Remote Desktop session either way.\n"
     u"\n"
     u"Exit status: 0 when the setting was written or the stored one is a number\n"
     u"or absent. 1 when it is of another type, which the library takes as off.\n"
