@@ -2,7 +2,8 @@
 // its own statuses, shared by the simulator and the tools that drive it.
 //
 // HKEY_LOCAL_MACHINE\SOFTWARE\vesk\Simulator\bsapi (64-bit view):
-//   Devices        REG_DWORD     scanners on USB; 0 = none; default 1
+//   Devices        REG_DWORD     scanners on USB; default 0: the own-brand
+//                                scanner alone, until attach says otherwise
 //   DeviceVersion  REG_DWORD     what the version property answers; default 0x04030001
 //   Width, Height  REG_DWORD     the scanner's own image size; default 300 x 400
 //   Seed           REG_DWORD     finger of the generated pictures; default 1
@@ -36,7 +37,7 @@ inline const WCHAR* const kSuspended = W("Suspended");
 inline const WCHAR* const kFault = W("Fault");
 inline const WCHAR* const kScript = W("Script");
 
-constexpr uint32_t kDefaultDevices = 1;
+constexpr uint32_t kDefaultDevices = 0;
 constexpr uint32_t kDefaultDeviceVersion = 0x04030001;
 constexpr uint32_t kDefaultWidth = 300;
 constexpr uint32_t kDefaultHeight = 400;

@@ -28,6 +28,7 @@ const Family kFamilies[] = {
      [] {
          VeskBitSimSetAttached(false);
          UseRealUpek(true);
+         BsapiSimSetDevices(1);
          BsapiSimSetFingerDelay(10);
      }},
 };

@@ -11,7 +11,11 @@ using Codes = std::vector<uint32_t>;
 
 class UpekSession : public CaptureTest {
 protected:
-    UpekSession() { UseRealUpek(true); }
+    UpekSession()
+    {
+        UseRealUpek(true);
+        BsapiSimSetDevices(1);
+    }
 
     // The capture waits for a finger that never comes.
     void StartWaiting(uintptr_t context)
@@ -100,6 +104,7 @@ TEST_F(UpekSession, EachStatusEndsTheCaptureWithItsEvent)
         SCOPED_TRACE(c.name);
         ++context;
         BsapiSimReset();
+        BsapiSimSetDevices(1);
         ASSERT_TRUE(BsapiSimScript(c.script));
         if (c.during) {
             StartWaiting(context);

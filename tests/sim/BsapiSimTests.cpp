@@ -55,6 +55,7 @@ protected:
     BsapiTest()
     {
         BsapiSimReset();
+        BsapiSimSetDevices(1);
         ABSInitialize();
         TakeMessages();
     }
@@ -125,10 +126,10 @@ TEST_F(BsapiTest, TheListFollowsTheSettingsAndOnlyListedScannersOpen)
         const char* filter;
         std::vector<std::string> dsns;
     } cases[] = {
-        {"nothing stored", -1, -1, "usb", {"usb,#1"}},
+        {"nothing stored", -1, -1, "usb", {}},
         {"stored 0", 0, -1, "usb", {}},
         {"stored 3", 3, -1, "usb", {"usb,#1", "usb,#2", "usb,#3"}},
-        {"stored as a string", -2, -1, "usb", {"usb,#1"}},
+        {"stored as a string", -2, -1, "usb", {}},
         {"in process wins", 0, 2, "usb", {"usb,#1", "usb,#2"}},
         {"filter in capitals", 1, -1, "USB", {"usb,#1"}},
         {"another bus", 1, -1, "serial", {}},
@@ -247,6 +248,7 @@ TEST_F(BsapiTest, AWaitingGrabEndsOnEachReason)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         BsapiSimReset();
+        BsapiSimSetDevices(1);
         SetSim(u"Suspended", REG_DWORD, testkit::Dword(0));
         const ABS_CONNECTION connection = Open();
         std::future<ABS_STATUS> grab = GrabWaiting(connection);
@@ -309,6 +311,7 @@ TEST_F(BsapiTest, ScriptsAnswerTheirCallsInOrder)
 
     // A stored script is used up entry by entry, for every process to see.
     BsapiSimReset();
+    BsapiSimSetDevices(1);
     SetSim(u"Script", REG_MULTI_SZ, testkit::MultiSz({u"close:-3", u"enumerate:-4"}));
     EXPECT_TRUE(List().empty());
     sim::CSettings stored = sim::ReadSettings();

@@ -79,6 +79,7 @@ protected:
     UpekDriver()
     {
         BsapiSimReset();
+        BsapiSimSetDevices(1);
         BsapiSimSetFingerDelay(0);
         TakeLog();
     }

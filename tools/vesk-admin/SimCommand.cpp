@@ -65,7 +65,7 @@ const CSimFamily kUpek = {
     u"a grab starts",
     {bs::kDevices, bs::kDeviceVersion, bs::kWidth, bs::kHeight, bs::kSeed, bs::kImageFile,
      bs::kFingerDelayMs, bs::kSuspended, bs::kFault, bs::kScript},
-    u"one scanner on USB, device version " + HexWord(bs::kDefaultDeviceVersion) + u", " +
+    u"no scanner on USB, device version " + HexWord(bs::kDefaultDeviceVersion) + u", " +
         Decimal(bs::kDefaultWidth) + u" x " + Decimal(bs::kDefaultHeight) + u" pixels",
     bs::ParseScriptEntry,
     bs::FormatScriptEntry,
@@ -233,7 +233,8 @@ const CCommand kSimCommand = {
     u"  vesk-admin sim NAME delay MS|never       when the finger arrives\n"
     u"  vesk-admin sim NAME script [ENTRY...]    the next answers (none: clear)\n"
     u"  vesk-admin sim NAME reset                remove every setting\n"
-    u"  vesk-admin sim upek devices N            N scanners on USB (0-127)\n"
+    u"  vesk-admin sim upek devices N            N scanners on USB (0-127; none until\n"
+    u"                                           attach or devices plugs one in)\n"
     u"  vesk-admin sim upek version V            the device version the scanner reports\n"
     u"  vesk-admin sim upek size WIDTH HEIGHT    the scanner's own image size\n"
     u"  vesk-admin sim upek suspend|resume       another process takes the scanner, gives it back\n"
