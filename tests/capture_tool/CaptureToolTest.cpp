@@ -93,6 +93,8 @@ TEST_F(CaptureToolTest, ThreeImagesAreSavedUpright)
     EXPECT_EQ(result.err, "");
     const Names events = Events(result.out);
     EXPECT_EQ(std::count(events.begin(), events.end(), "FS_EVENT_IMAGE"), 3) << "no fourth";
+    EXPECT_NE(result.out.find("\n              tray icon: Fingerscanner: vesk bit | Application: vesk-capture\n"),
+              std::string::npos) << result.out;
     ASSERT_EQ(SavedPaths(result.out).size(), 3u) << result.out;
     for (int i = 0; i < 3; ++i) {
         const std::string file = Images() + "/image-00" + std::to_string(i + 1) + ".bmp";

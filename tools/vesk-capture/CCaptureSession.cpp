@@ -71,6 +71,13 @@ void CCaptureSession::_Handle(uint32_t nEvent, uintptr_t nData)
         return;
     }
     m_console.Out(sLine);
+    // The capture thread shows its icon before its first event.
+    if (!m_bTrayShown && nEvent != FS_EVENT_CAPTURE_ENDED) {
+        m_bTrayShown = true;
+        const std::u16string sTray = TrayIconText();
+        if (!sTray.empty())
+            m_console.Out(u"              tray icon: " + sTray);
+    }
     if (nEvent == FS_EVENT_CAPTURE_ENDED)
         _MarkEnded();
 }

@@ -49,6 +49,7 @@ private:
     std::deque<CImage> m_qImages;
     uint32_t m_nKept = 0;
     bool m_bEnded = false;
+    bool m_bTrayShown = false;  // the library's thread alone touches it
 };
 
 }  // namespace vcap

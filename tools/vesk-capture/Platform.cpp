@@ -9,6 +9,9 @@
 #include <windows.h>
 #else
 #include <signal.h>
+#include <unistd.h>
+
+#include "support/Win32.h"
 #endif
 
 namespace vcap {
@@ -77,6 +80,23 @@ std::u16string ClockTime()
     std::snprintf(szText, sizeof szText, "%02d:%02d:%02d.%03d", parts.tm_hour, parts.tm_min,
                   parts.tm_sec, static_cast<int>(nMillis));
     return std::u16string(szText, szText + std::char_traits<char>::length(szText));
+}
+
+std::u16string TrayIconText()
+{
+#ifdef _WIN32
+    return std::u16string();  // the shell's own area, seen on the screen
+#else
+    for (const pal::CNotifyIcon& icon : pal::NotificationAreaIcons()) {
+        if (icon.m_nProcessId != static_cast<DWORD>(getpid()))
+            continue;
+        std::u16string sText = icon.m_sTip;
+        for (size_t n = sText.find(u"\r\n"); n != std::u16string::npos; n = sText.find(u"\r\n"))
+            sText.replace(n, 2, u" | ");
+        return sText;
+    }
+    return std::u16string();
+#endif
 }
 
 }  // namespace vcap
