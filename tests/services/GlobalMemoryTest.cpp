@@ -66,10 +66,11 @@ TEST(GlobalMemory, FixedBlocksAreTheirOwnHandleAndLeaveTheTableWhenFreed)
 TEST(GlobalMemory, HandlesItDidNotHandOutAreRefusedWithoutTouchingThem)
 {
     const size_t before = pal::LiveGlobalBlocks();
+    // Freed last, so that no later block takes its address.
     const HGLOBAL freed = GlobalAlloc(GPTR, 32);
-    ASSERT_EQ(GlobalFree(freed), nullptr);
     const HGLOBAL live = GlobalAlloc(GPTR, 32);
     const HLOCAL local = LocalAlloc(LPTR, 32);
+    ASSERT_EQ(GlobalFree(freed), nullptr);
     BYTE onStack[32] = {};
     struct Row {
         const char* what;
