@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -252,15 +253,22 @@ TEST(LoggerChild, DISABLED_DieHoldingTheMutex)
     raise(SIGKILL);
 }
 
+// A line whose writer waits more than 100 ms for the mutex is dropped, as
+// designed, and said on the debugger output; under a sanitizer's pace that
+// happens. Every other line is there, whole and once.
 TEST_F(LoggerTest, ConcurrentProcessesWriteWholeLinesOnly)
 {
     StoreConfiguration(Encode(1, pal::FromUtf8(LogDir())));
     std::vector<std::thread> runners;
+    std::atomic<size_t> dropped{0};
     for (int id = 0; id < kProcesses; ++id)
-        runners.emplace_back([id] {
+        runners.emplace_back([id, &dropped] {
             const auto result = RunChild("WriteLines", testkit::SelfPath(),
-                                         {{"LOGGER_CHILD_ID", std::to_string(id)}});
+                                         {{"LOGGER_CHILD_ID", std::to_string(id)}, {"VESK_DEBUG_OUTPUT", "1"}});
             EXPECT_EQ(result.exitCode, 0) << result.err;
+            const std::string said = "CFileLogger::IsMutexFree(): WaitForSingleObject() returns: 258";
+            for (size_t at = result.err.find(said); at != std::string::npos; at = result.err.find(said, at + 1))
+                ++dropped;
         });
     for (std::thread& runner : runners)
         runner.join();
@@ -271,7 +279,8 @@ TEST_F(LoggerTest, ConcurrentProcessesWriteWholeLinesOnly)
         const auto part = ReadLines(entry.path().string());
         lines.insert(lines.end(), part.begin(), part.end());
     }
-    EXPECT_EQ(lines.size(), static_cast<size_t>(kProcesses * kLinesEach));
+    EXPECT_EQ(lines.size() + dropped, static_cast<size_t>(kProcesses * kLinesEach));
+    EXPECT_LT(dropped, static_cast<size_t>(kLinesEach)) << "the mutex serialised hardly anything";
     const std::regex whole(
         R"(\[0x[0-9a-f]{8}\]\[0x[0-9a-f]{8}\] .{24} - ERROR   - child ([0-9]) line ([0-9]+) ={80}\|)");
     std::set<std::pair<int, int>> seen;
