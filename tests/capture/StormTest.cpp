@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <ostream>
 #include <random>
 #include <thread>
 
@@ -32,6 +33,9 @@ const Family kFamilies[] = {
          BsapiSimSetFingerDelay(10);
      }},
 };
+
+// Named in the test list by the family, not by its bytes.
+void PrintTo(const Family& family, std::ostream* pOut) { *pOut << family.name; }
 
 class Storm : public CaptureTest, public ::testing::WithParamInterface<Family> {};
 
