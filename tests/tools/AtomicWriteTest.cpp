@@ -16,15 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-// Writes beyond 8 KiB fail with EFBIG, as on a full disk (ulimit counts
-// 512-byte blocks).
-testkit::ProcessResult RegOnFullDisk(Names args)
-{
-    const char* const kLimited = "ulimit -f 16 && trap '' XFSZ && exec \"$0\" \"$@\"";
-    args.insert(args.begin(), {"/bin/sh", "-c", kLimited, VESK_REG_EXE});
-    return testkit::RunProcess(args);
-}
-
 Names Listing(const std::string& folder)
 {
     Names names;
@@ -59,8 +50,11 @@ TEST(RegToolAtomicWrite, AnExportThatCannotCompleteLeavesTheOldFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
-        const Names args = {"export", kKey, c.target};
-        const auto result = c.fullDisk ? RegOnFullDisk(args) : regtool::Reg(args);
+        // Writes beyond 8 KiB fail with EFBIG, as on a full disk (ulimit counts 512-byte blocks).
+        const char* const kLimited = "ulimit -f 16 && trap '' XFSZ && exec \"$0\" \"$@\"";
+        const auto result =
+            c.fullDisk ? testkit::RunProcess({"/bin/sh", "-c", kLimited, VESK_REG_EXE, "export", kKey, c.target})
+                       : regtool::Reg({"export", kKey, c.target});
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.err, c.error);
         EXPECT_TRUE(testkit::ReadFile(file) == old) << "the old file changed";

@@ -74,10 +74,7 @@ TEST(RegToolBadInput, OneLineOnStandardErrorExitOneAndNothingWritten)
     ASSERT_EQ(0, Reg({"add", kKey, "/v", "present", "/d", "x"}).exitCode);
     const std::string before = Reg({"query", kKey, "/s"}).out;
     for (const auto& c : cases) {
-        std::string command;
-        for (const std::string& arg : c.args)
-            command += arg + ' ';
-        SCOPED_TRACE(command);
+        SCOPED_TRACE(testing::PrintToString(c.args));
         const auto result = Reg(c.args);
         EXPECT_EQ(1, result.exitCode);
         EXPECT_EQ(c.error + "\n", result.err);
