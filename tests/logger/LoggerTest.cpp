@@ -78,19 +78,14 @@ protected:
     std::string LogFile() const { return LogDir() + "/logger_tests.txt"; }
 };
 
-// The facility follows the library's reading of the record (the admin suite
-// goes through the library's rules): one row each for no value, a record it
-// cannot read, one it reads but refuses, and one switched off.
+// The facility follows the library's reading of the record, whose rules the
+// admin suite checks one by one: a record it refuses (here none at all) and
+// one switched off.
 TEST_F(LoggerTest, UnusableRecordsLogNothing)
 {
-    const std::u16string logs = pal::FromUtf8(LogDir());
-    auto longer = Encode(4, logs);
-    longer[0] += 1;
     const std::pair<const char*, std::vector<uint8_t>> cases[] = {
         {"no value", {}},  // nothing stored
-        {"length field above size", longer},
-        {"level 5", Encode(5, logs)},
-        {"switched off", Encode(4, logs, false)},
+        {"switched off", Encode(4, pal::FromUtf8(LogDir()), false)},
     };
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
