@@ -85,8 +85,8 @@ protected:
         const std::string sBin = fs::path(VESK_LIBRARY_PATH).parent_path().string();
         for (const char* folder : {"registry", "system32", "objects"})
             fs::create_directories(Client(folder));
-        m_env = {"VESK_REGISTRY_DIR=" + Client("registry"), "VESK_SYSTEM_DIR=" + Client("system32"),
-                 "VESK_OBJECTS_DIR=" + Client("objects")};
+        m_env = {{"VESK_REGISTRY_DIR", Client("registry")}, {"VESK_SYSTEM_DIR", Client("system32")},
+                 {"VESK_OBJECTS_DIR", Client("objects")}};
         // Register the add-in on the client machine and install it there.
         EXPECT_EQ(RunOnClient({VESK_ADMIN_EXE, "sim", "veskbit", "delay", "never"}), 0);
         EXPECT_EQ(RunOnClient({VESK_CAPTURE_EXE, "detect"}), 0);
@@ -104,17 +104,13 @@ protected:
     std::string Client(const std::string& sPath) const { return m_machine.Path("client/" + sPath); }
     std::string Socket() const { return m_machine.Path("rdp.sock"); }
 
-    int RunOnClient(const std::vector<std::string>& argv)
-    {
-        std::vector<std::pair<std::string, std::string>> env;
-        for (const std::string& s : m_env)
-            env.emplace_back(s.substr(0, s.find('=')), s.substr(s.find('=') + 1));
-        return testkit::RunProcess(argv, env).exitCode;
-    }
+    int RunOnClient(const std::vector<std::string>& argv) { return testkit::RunProcess(argv, m_env).exitCode; }
 
     void StartClient()
     {
-        std::vector<std::string> env = m_env;
+        std::vector<std::string> env;
+        for (const auto& [name, value] : m_env)
+            env.push_back(name + "=" + value);
         for (char** p = environ; *p; ++p)
             if (std::string(*p).rfind("VESK_", 0) != 0)
                 env.push_back(*p);
@@ -139,7 +135,7 @@ protected:
     }
 
     testkit::CScratchMachine m_machine;
-    std::vector<std::string> m_env;
+    std::vector<std::pair<std::string, std::string>> m_env;
     pid_t m_nClient = -1;
 };
 

@@ -114,8 +114,6 @@ TEST_F(TrayIconTest, ShownForTheSettingsTakenAsOnInTheSystemsLanguage)
             pal::FromUtf8("Fingerscanner: vesk bit\r\n" + c.application + ": " + program);
         EXPECT_EQ(icons[0].m_sTip, text);
         EXPECT_EQ(icons[0].m_sBalloon, text);
-        EXPECT_EQ(icons[0].m_nId, 5000u);
-        EXPECT_EQ(icons[0].m_nCallbackMessage, 5001u);
         EXPECT_EQ(icons[0].m_nBalloonFlags, static_cast<DWORD>(NIIF_INFO));
         EXPECT_EQ(icons[0].m_sIcon, u"101 16x16 from libveskSensor.so");
     }
