@@ -1,13 +1,14 @@
 // The library's process-wide objects, in construction order, and its entry
 // notification. They share this file so that the order is the order of
-// definition: the channel add-in, the own-brand driver, the lookup order,
-// the UPEK driver (which initialises BSAPI), then the attachment, whose
-// attach runs after all of them are made and whose detach runs before any of
-// them is destroyed.
+// definition: the channel add-in, the ATSC70 driver, the own-brand driver,
+// the lookup order, the UPEK driver (which initialises BSAPI), then the
+// attachment, whose attach runs after all of them are made and whose detach
+// runs before any of them is destroyed.
 #include <vector>
 
 #include "api/AddinRegistration.h"
 #include "channel/CVCClient.h"
+#include "drivers/Atsc70Sensor.h"
 #include "drivers/CUpekSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
@@ -17,6 +18,8 @@
 namespace {
 
 CVCClient g_vcClient;
+// No lookup name selects it: it lives with the library and nothing more.
+Atsc70Sensor g_atsc70Sensor;
 CVeskBitDevice g_veskBitDevice(0, 1);
 std::vector<WString> g_sensorLookupOrder;
 CUpekSensor g_upekSensor;
