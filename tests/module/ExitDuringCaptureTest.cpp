@@ -27,12 +27,6 @@ uint32_t VESK_CALLBACK OnEvent(uintptr_t, uint32_t nEvent, uintptr_t, uintptr_t)
     return 0;
 }
 
-template <class T>
-T Export(void* library, const char* name)
-{
-    return reinterpret_cast<T>(dlsym(library, name));
-}
-
 // Starts a capture that waits for a finger, then does what the mode says
 // and returns: gtest's main returns right after.
 TEST(ExitChild, DISABLED_LeaveDuringCapture)
@@ -42,9 +36,10 @@ TEST(ExitChild, DISABLED_LeaveDuringCapture)
     ASSERT_NE(library, nullptr) << dlerror();
     if (sMode == "load")
         return;
-    const auto pInit = Export<decltype(&InitFingerscannerData)>(library, "InitFingerscannerData");
-    const auto pStart = Export<decltype(&GetImageFromFingerscanner)>(library, "GetImageFromFingerscanner");
-    const auto pStop = Export<decltype(&StopFingerscanner)>(library, "StopFingerscanner");
+    const auto pInit = reinterpret_cast<decltype(&InitFingerscannerData)>(dlsym(library, "InitFingerscannerData"));
+    const auto pStart =
+        reinterpret_cast<decltype(&GetImageFromFingerscanner)>(dlsym(library, "GetImageFromFingerscanner"));
+    const auto pStop = reinterpret_cast<decltype(&StopFingerscanner)>(dlsym(library, "StopFingerscanner"));
     FingerscannerData request;
     ASSERT_EQ(pInit(&request, &OnEvent, 0, 0, 0, 1, 0, 0), 1u);
     ASSERT_EQ(pStart(&request), 0u);

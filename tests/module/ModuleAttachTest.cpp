@@ -26,7 +26,7 @@ TEST(ModuleChild, DISABLED_LoadAndUnload)
     dlclose(library);
 }
 
-class ModuleAttach : public ::testing::Test {
+class ModuleAttach : public testkit::MachineTest {
 protected:
     void Load(const std::vector<std::pair<std::string, std::string>>& env = {})
     {
@@ -54,8 +54,6 @@ protected:
         text.pop_back();
         return text;
     }
-
-    testkit::CScratchMachine m_machine;
 };
 
 // The first load on a fresh machine makes the key; each load after it

@@ -77,7 +77,7 @@ TEST(RemoteChild, DISABLED_CaptureInTheSession)
     EXPECT_TRUE(g_bChannelError);
 }
 
-class RemoteCapture : public ::testing::Test {
+class RemoteCapture : public testkit::MachineTest {
 protected:
     RemoteCapture()
     {
@@ -133,8 +133,6 @@ protected:
                                     "--gtest_filter=RemoteChild.DISABLED_CaptureInTheSession"},
                                    env);
     }
-
-    testkit::CScratchMachine m_machine;
     std::vector<std::pair<std::string, std::string>> m_env;
     pid_t m_nClient = -1;
 };

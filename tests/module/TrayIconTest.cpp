@@ -46,7 +46,7 @@ std::vector<pal::CNotifyIcon> OurIcons()
     return ours;
 }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public testkit::MachineTest {
 protected:
     TrayIconTest()
     {
@@ -79,7 +79,6 @@ protected:
         return icons;
     }
 
-    testkit::CScratchMachine m_machine;
     void* m_pLibrary = nullptr;
 };
 
