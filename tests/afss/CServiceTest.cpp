@@ -31,7 +31,7 @@ TEST_F(ServiceHelper, EachSystemStateHasItsCodeAndTheDriversTwoAnswers)
 {
     struct Row {
         const char* what;
-        int state;  // -1: not installed, 0: installed without a state value
+        int state;  // -1: not installed
         uint32_t code;
         bool available;
         bool running;
@@ -41,7 +41,6 @@ TEST_F(ServiceHelper, EachSystemStateHasItsCodeAndTheDriversTwoAnswers)
     const Row rows[] = {
         {"not installed", -1, CService::ServiceUnknown, false, false,
          {"CService::CService(): OpenService() Error: 0x00000424"}, ""},
-        {"no state value", 0, CService::ServiceStopped, true, false, {}, "0x00000001"},
         {"stopped", SERVICE_STOPPED, CService::ServiceStopped, true, false, {}, "0x00000001"},
         {"running", SERVICE_RUNNING, CService::ServiceRunning, true, true, {}, "0x00000004"},
         {"start pending", SERVICE_START_PENDING, CService::ServiceStartPending, true, false, {}, "0x00000002"},
@@ -56,8 +55,6 @@ TEST_F(ServiceHelper, EachSystemStateHasItsCodeAndTheDriversTwoAnswers)
         SCOPED_TRACE(row.what);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
         if (row.state >= 0)
-            testkit::SetValue(HKEY_LOCAL_MACHINE, kKey, u"Start", REG_DWORD, testkit::Dword(3));
-        if (row.state > 0)
             SetState(static_cast<DWORD>(row.state));
         logcapture::Take();
         {
