@@ -354,39 +354,36 @@ TEST(RegistryHive, CorruptHiveAnswersBadDbAndIsNeverRewritten)
         "; end of hive\r\n";
     // Why the text does not parse is RegText's to tell; here one file of each
     // kind, and the words that say what is wrong where.
-    const struct {
-        std::string text;
-        const char* why;
-    } cases[] = {
+    const std::pair<std::string, const char*> cases[] = {
         {good.substr(0, good.find("; end")), "is damaged, it is cut short"},
         {"", "is damaged, it is cut short"},
         {header + "[HKEY_USERS\\x]\r\n; end of hive\r\n", "is damaged, line 3: the key is not below"},
         {"fifo", "is not a regular file"},  // must not wait for a writer
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+    for (const auto& [text, why] : cases) {
+        SCOPED_TRACE(text);
         testkit::CScratchMachine machine;
         const HKEY early = Create(HKEY_CURRENT_USER, kShared);
         const std::string path = machine.RegistryDir() + "/HKEY_CURRENT_USER.reg";
-        if (c.text == "fifo") {
+        if (text == "fifo") {
             std::filesystem::remove(path);
             ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
         } else {
-            testkit::WriteFile(path, c.text);
+            testkit::WriteFile(path, text);
         }
 
         DWORD number = 0;
         WCHAR name[16];
         DWORD length = 16;
         EXPECT_EQ(ERROR_BADDB, SetDword(HKEY_CURRENT_USER, u"New", u"n", 2));
-        EXPECT_NE(std::string::npos, pal::RegistryProblem().find("'" + path + "' " + c.why))
+        EXPECT_NE(std::string::npos, pal::RegistryProblem().find("'" + path + "' " + why))
             << pal::RegistryProblem();
         EXPECT_EQ(ERROR_BADDB, GetDword(HKEY_CURRENT_USER, u"", u"n", number));
         EXPECT_EQ(ERROR_BADDB, RegSetValueExW(early, u"n", 0, REG_BINARY, nullptr, 0));
         EXPECT_EQ(ERROR_BADDB, RegDeleteKeyW(HKEY_CURRENT_USER, kShared));
         EXPECT_EQ(ERROR_BADDB, EnumValue(early, 0, name, length));
-        if (c.text != "fifo") {
-            EXPECT_EQ(c.text, testkit::ReadFile(path));
+        if (text != "fifo") {
+            EXPECT_EQ(text, testkit::ReadFile(path));
         }
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(early));
         EXPECT_EQ(ERROR_SUCCESS, SetDword(HKEY_LOCAL_MACHINE, u"SOFTWARE\\x", u"n", 1))

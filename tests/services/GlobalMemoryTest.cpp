@@ -1,10 +1,12 @@
-// pal's global memory: fixed blocks whose handle is their address, a table of
-// live ones, and Win32's answers for every handle it did not hand out.
+// pal's global memory: fixed blocks whose handle is their address, and a table
+// of live ones that GlobalFlags consults; its one caller frees and sizes only
+// the blocks GlobalFlags knows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "pal/windows.h"
@@ -41,7 +43,7 @@ TEST(GlobalMemory, ZeroedBlocksAreTheirOwnHandleAndLeaveTheTableWhenFreed)
     EXPECT_EQ(pal::LiveGlobalBlocks(), before);
 }
 
-TEST(GlobalMemory, HandlesItDidNotHandOutAreRefusedWithoutTouchingThem)
+TEST(GlobalMemory, FlagsKnowNoHandleItDidNotHandOut)
 {
     const size_t before = pal::LiveGlobalBlocks();
     // Freed last, so that no later block takes its address.
@@ -50,25 +52,17 @@ TEST(GlobalMemory, HandlesItDidNotHandOutAreRefusedWithoutTouchingThem)
     const HLOCAL local = LocalAlloc(LPTR, 32);
     ASSERT_EQ(GlobalFree(freed), nullptr);
     BYTE onStack[32] = {};
-    struct Row {
-        const char* what;
-        HGLOBAL handle;
-    };
-    const Row rows[] = {
+    const std::pair<const char*, HGLOBAL> rows[] = {
         {"freed already", freed},
         {"inside a live block", static_cast<BYTE*>(live) + 1},
         {"a local block", local},
         {"on the stack", onStack},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [what, handle] : rows) {
+        SCOPED_TRACE(what);
         SetLastError(kPattern);
-        EXPECT_EQ(GlobalFree(row.handle), row.handle);
+        EXPECT_EQ(GlobalFlags(handle), static_cast<UINT>(GMEM_INVALID_HANDLE));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-        SetLastError(kPattern);
-        EXPECT_EQ(GlobalFlags(row.handle), static_cast<UINT>(GMEM_INVALID_HANDLE));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-        EXPECT_EQ(GlobalSize(row.handle), 0u);
     }
     EXPECT_EQ(pal::LiveGlobalBlocks(), before + 1);
     EXPECT_EQ(LocalFree(local), nullptr) << "the local block is still the local table's";

@@ -27,10 +27,8 @@ TEST(RegToolBadInput, OneLineOnStandardErrorExitOneAndNothingWritten)
 {
     std::string notFound = regtool::kNotFound;
     notFound.pop_back();  // the line end
-    const struct {
-        std::vector<std::string> args;
-        std::string error;  // the whole line, without its line end
-    } cases[] = {
+    // The arguments and the whole line, without its line end.
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "ERROR: missing command; 'vesk-reg /?' shows the usage."},
         {{"frob", kKey}, "ERROR: unknown command 'frob'; 'vesk-reg /?' shows the usage."},
         {{"query"}, "ERROR: missing key name."},
@@ -73,11 +71,11 @@ TEST(RegToolBadInput, OneLineOnStandardErrorExitOneAndNothingWritten)
     testkit::CScratchMachine machine;
     ASSERT_EQ(0, Reg({"add", kKey, "/v", "present", "/d", "x"}).exitCode);
     const std::string before = Reg({"query", kKey, "/s"}).out;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const auto result = Reg(c.args);
+    for (const auto& [args, error] : cases) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        const auto result = Reg(args);
         EXPECT_EQ(1, result.exitCode);
-        EXPECT_EQ(c.error + "\n", result.err);
+        EXPECT_EQ(error + "\n", result.err);
         EXPECT_EQ("", result.out);
     }
     // Data is checked before the key is created: a failed add leaves no trace.

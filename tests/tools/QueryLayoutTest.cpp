@@ -29,10 +29,7 @@ TEST(RegToolQuery, LayoutOfKeysValuesAndSearches)
     const std::string inner =
         "\nHKEY_CURRENT_USER\\Software\\tree\\A\\Inner\n    (Default)    REG_SZ    \n";
     const std::string b = "\nHKEY_CURRENT_USER\\Software\\tree\\B\n    Name    REG_EXPAND_SZ    %TEMP%\n";
-    const struct {
-        std::vector<std::string> args;
-        std::string out;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {  // the arguments and the output
         // Values, then the subkeys by name.
         {{"query", "hkcu\\Software\\tree"},
          topValues + "\nHKEY_CURRENT_USER\\Software\\tree\\A\nHKEY_CURRENT_USER\\Software\\tree\\B\n"},
@@ -46,10 +43,10 @@ TEST(RegToolQuery, LayoutOfKeysValuesAndSearches)
         {{"query", key, "/s", "/v", "Name"},
          top + "    Name    REG_SZ    top\n" + b + "\nEnd of search: 2 match(es) found.\n"},
     };
-    for (const auto& c : cases) {
-        const auto result = Reg(c.args);
-        EXPECT_EQ(0, result.exitCode) << c.args[1];
-        EXPECT_EQ(c.out, result.out) << c.args[1];
+    for (const auto& [args, out] : cases) {
+        const auto result = Reg(args);
+        EXPECT_EQ(0, result.exitCode) << args[1];
+        EXPECT_EQ(out, result.out) << args[1];
         EXPECT_EQ("", result.err);
     }
     const auto none = Reg({"query", key, "/s", "/v", "Absent"});
