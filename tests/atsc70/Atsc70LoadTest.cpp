@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "atsc70/Atsc70TestKit.h"
+#include "pal/base/settings.h"
 #include "pal/text/text.h"
 
 namespace atsc70test {
@@ -88,6 +89,16 @@ TEST_F(Atsc70Loading, AnyOtherVersionLeavesTheLibraryUnloaded)
         m_driver.CloseSensor();
         EXPECT_TRUE(TakeLog().empty()) << "nothing to close";
     }
+}
+
+// A system folder path the shell cannot hand out (longer than MAX_PATH).
+TEST_F(Atsc70Loading, AFolderTheShellCannotNameIsAnError)
+{
+    Unlink();
+    pal::SetSetting("VESK_SYSTEMX86_DIR", Path(std::string(300, 'x')));
+    ExpectEveryOpenFails("FnPtr::RTLInit(): Error: SHGetFolderPath() failure!");
+    EXPECT_EQ(TakeLoadEvents().loads, 0);
+    pal::ClearSetting("VESK_SYSTEMX86_DIR");
 }
 
 // Loaded, found incomplete and freed again, without a log line.
