@@ -220,7 +220,6 @@ bool Atsc70Sensor::OpenSensor()
     LogDebugText(W("ATOpenSensor()"));
     const AT_STATUS nStatus =
         m_fnPtr.m_pfnATOpenSensorW(nameCopy.empty() ? nullptr : nameCopy.data(), AT_OPEN_MODE);
-    nameCopy.clear();
     if (nStatus != AT_STATUS_OK) {
         m_bSensorOpen.store(false);
         return false;
