@@ -73,8 +73,7 @@ TEST_F(CaptureToolTest, ThreeImagesAreSavedUpright)
     std::string rows;
     for (int y = 0; y < 368; ++y)
         rows += std::string(240, static_cast<char>(y));
-    const std::string served = m_machine.Path("finger.pgm");
-    testkit::WriteFile(served, "P5\n240 368\n255\n" + rows);
+    const std::string served = Write("finger.pgm", "P5\n240 368\n255\n" + rows);
     Sim({"image", served});
 
     const auto result = Capture({"capture", "--count", "3", "--out", Images(), "--timeout", "60"});
@@ -208,8 +207,7 @@ TEST_F(CaptureToolTest, ConcurrentProcessesTakeEachScriptedAnswerOnce)
 // Refused before the library is asked anything: nothing is created.
 TEST_F(CaptureToolTest, BadArgumentsAnswerThree)
 {
-    const std::string file = m_machine.Path("plain-file");
-    testkit::WriteFile(file, "x");
+    const std::string file = Write("plain-file", "x");
     const std::string out = "--out=" + Images();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "missing command"},
