@@ -1,8 +1,6 @@
-// The objects exchanged with the service client library: what each virtual
-// slot does when called by number (as the client library calls it), fields
-// the client library writes, and that every global block goes back exactly
-// once. The 32-bit layout the client library reads is static-asserted in
-// AFSSClientLib.cpp.
+// The objects exchanged with the service client library (their 32-bit layout
+// is static-asserted in AFSSClientLib.cpp): what each virtual slot does when
+// called by number, and that every global block goes back exactly once.
 #include <gtest/gtest.h>
 
 #include <cstring>

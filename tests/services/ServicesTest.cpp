@@ -1,9 +1,6 @@
 // pal's Service Control Manager calls: a service's state is the registry
-// value CurrentState under its key. Their one caller, CService, opens the
-// active database and one named service with its two fixed sets of rights and
-// queries into a whole record; what it reaches of the refusals (an unknown
-// service, a user asking for every right, a hive that cannot be read) and the
-// closing of its handles are checked through it in the afss suite.
+// value CurrentState under its key. What their one caller, CService, reaches
+// of the refusals and of the rights is checked through it in the afss suite.
 #include <gtest/gtest.h>
 
 #include <string>
