@@ -2,11 +2,9 @@
 // started with _beginthreadex and critical sections.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <future>
 #include <thread>
 #include <vector>

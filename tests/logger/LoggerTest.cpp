@@ -21,18 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A record of the library's own making: logging on or off at a level, into
-// a folder, the auxiliary part off.
-std::vector<uint8_t> Encode(uint32_t level, const std::u16string& folder, bool logOn = true)
+// Stores a record of the library's own making: logging on or off at a level,
+// into a folder, the auxiliary part off.
+void StoreConfiguration(uint32_t level, const std::u16string& folder, bool logOn = true)
 {
     const CMyByteArray bytes = CDiagnosticsConfig::BuildRecord(false, 0, u"", logOn, level, folder);
-    return std::vector<uint8_t>(bytes.GetData(), bytes.GetData() + bytes.GetSize());
-}
-
-void StoreConfiguration(const std::vector<uint8_t>& bytes)
-{
     testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Diagnostics", u"Configuration", REG_BINARY,
-                      bytes);
+                      std::vector<uint8_t>(bytes.GetData(), bytes.GetData() + bytes.GetSize()));
 }
 
 // Split at CR LF; an unterminated tail shows as its own line.
@@ -71,7 +66,7 @@ protected:
     // Stores the record (log folder defaulting to LogDir()) and starts the facility.
     void Start(uint32_t level, std::u16string folder = {})
     {
-        StoreConfiguration(Encode(level, folder.empty() ? pal::FromUtf8(LogDir()) : folder));
+        StoreConfiguration(level, folder.empty() ? pal::FromUtf8(LogDir()) : folder);
         InitFileLoggerFacility();
     }
     std::string LogDir() const { return Path("logs"); }
@@ -83,14 +78,10 @@ protected:
 // one switched off.
 TEST_F(LoggerTest, UnusableRecordsLogNothing)
 {
-    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-        {"no value", {}},  // nothing stored
-        {"switched off", Encode(4, pal::FromUtf8(LogDir()), false)},
-    };
-    for (const auto& [name, bytes] : cases) {
-        SCOPED_TRACE(name);
-        if (!bytes.empty())
-            StoreConfiguration(bytes);
+    for (const bool stored : {false, true}) {
+        SCOPED_TRACE(stored ? "switched off" : "no value");
+        if (stored)
+            StoreConfiguration(4, pal::FromUtf8(LogDir()), false);
         InitFileLoggerFacility();
         EXPECT_FALSE(AnyLevelEnabled());
         LogError(u"must not be written");
@@ -185,7 +176,7 @@ TEST(LoggerChild, DISABLED_ReportNames)
 
 TEST_F(LoggerTest, FileAndMutexAreNamedAfterTheProcess)
 {
-    StoreConfiguration(Encode(1, pal::FromUtf8(LogDir())));
+    StoreConfiguration(1, pal::FromUtf8(LogDir()));
     const std::string link = m_machine.Path("my.service.exe");
     fs::create_symlink(testkit::SelfPath(), link);
     const auto result = RunChild("ReportNames", link);
@@ -253,7 +244,7 @@ TEST(LoggerChild, DISABLED_DieHoldingTheMutex)
 // happens. Every other line is there, whole and once.
 TEST_F(LoggerTest, ConcurrentProcessesWriteWholeLinesOnly)
 {
-    StoreConfiguration(Encode(1, pal::FromUtf8(LogDir())));
+    StoreConfiguration(1, pal::FromUtf8(LogDir()));
     std::vector<std::thread> runners;
     std::atomic<size_t> dropped{0};
     for (int id = 0; id < kProcesses; ++id)

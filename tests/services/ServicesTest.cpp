@@ -3,7 +3,6 @@
 // of the refusals and of the rights is checked through it in the afss suite.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "common/TestMachine.h"
