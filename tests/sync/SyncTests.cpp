@@ -248,7 +248,7 @@ TEST_F(SyncTest, DamagedMutexIsRepairedOrRefusedAndReportedOnce)
         close(fd);
         EXPECT_TRUE(row.held != 1 || ReleaseMutex(mutex)) << row.what;
         const auto child = RunRole("wait", "Global\\damaged", {}, 0, {{"VESK_DEBUG_OUTPUT", "1"}});
-        EXPECT_EQ(child.out, row.child) << row.what;
+        EXPECT_EQ(child.out, row.child) << row.what << ", exit " << child.exitCode << ": " << child.err;
         EXPECT_TRUE(row.held != 2 || ReleaseMutex(mutex)) << row.what;
         EXPECT_EQ(WaitElsewhere(mutex, 1000), WAIT_OBJECT_0) << row.what << ": the holder goes on";
         const std::string reports = testing::internal::GetCapturedStderr() + child.err;
