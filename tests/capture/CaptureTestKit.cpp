@@ -88,14 +88,6 @@ bool CRecorder::WaitFor(uintptr_t context, uint32_t code, int milliseconds)
 int32_t CScriptedSensor::CaptureImage(CRawImg* pImage)
 {
     Sleep(5);
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (!m_statuses.empty()) {
-            const int32_t status = m_statuses.front();
-            m_statuses.pop_front();
-            return status;
-        }
-    }
     CMyByteArray pixels(240 * 368);
     std::memset(pixels.GetData(), 0x80, pixels.GetSize());
     return pImage->SetImage(pixels, 240, 368, 8) ? 0 : -1;
@@ -109,16 +101,8 @@ bool CScriptedSensor::IsSensorAttached()
 
 void CScriptedSensor::Reset(bool attached)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_statuses.clear();
     m_bAttached = attached;
     m_nProbes = 0;
-}
-
-void CScriptedSensor::Script(std::deque<int32_t> statuses)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_statuses = std::move(statuses);
 }
 
 CScriptedSensor& ScriptedUpek()

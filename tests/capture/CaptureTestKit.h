@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -43,7 +42,8 @@ private:
     std::vector<Event> m_events;
 };
 
-// A family whose answers the test scripts (put in the UPEK slot).
+// A family whose presence the test sets (put in the UPEK slot); its captures
+// deliver images.
 class CScriptedSensor : public CSensor {
 public:
     int32_t CaptureImage(CRawImg* pImage) override;
@@ -51,14 +51,9 @@ public:
     bool IsSensorAttached() override;
 
     void Reset(bool attached);
-    void Script(std::deque<int32_t> statuses);  // then images
 
     std::atomic<bool> m_bAttached{false};
     std::atomic<int> m_nProbes{0};
-
-private:
-    std::mutex m_lock;
-    std::deque<int32_t> m_statuses;
 };
 
 CScriptedSensor& ScriptedUpek();

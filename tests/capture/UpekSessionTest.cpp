@@ -89,14 +89,20 @@ TEST_F(UpekSession, EachStatusEndsTheCaptureWithItsEvent)
         void (*during)();                 // or this, while the grab waits
         Codes codes;
     } cases[] = {
-        {"another process takes the scanner", {}, [] { BsapiSimSetSuspended(1); },
-         {FS_EVENT_READY_UPEK, FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
         {"unplugged during the grab", {}, [] { BsapiSimSetDevices(0); },
          {FS_EVENT_READY_UPEK, FS_EVENT_NO_SENSOR, FS_EVENT_CAPTURE_ENDED}},
         {"a cancel from elsewhere", {"grab:-5012"}, nullptr,
          {FS_EVENT_READY_UPEK, FS_EVENT_CAPTURE_ENDED}},
         {"a status the front end does not know", {"grab:-4242"}, nullptr,
          {FS_EVENT_READY_UPEK, FS_EVENT_CAPTURE_ENDED}},
+        // As `vesk-admin sim upek suspend` does it, through the machine's registry;
+        // last, as it stays stored.
+        {"another process takes the scanner", {},
+         [] {
+             testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\bsapi", u"Suspended", REG_DWORD,
+                               testkit::Dword(1));
+         },
+         {FS_EVENT_READY_UPEK, FS_EVENT_CAPTURE_INTERRUPTED, FS_EVENT_CAPTURE_ENDED}},
     };
     VeskBitSimSetAttached(false);
     uintptr_t context = 10;
