@@ -64,22 +64,6 @@ TEST_F(UpekSession, DetectionProbesBothFamiliesInTheOrderGiven)
     }
 }
 
-TEST_F(UpekSession, ASingleCaptureDeliversOneFittedImage)
-{
-    VeskBitSimSetAttached(false);
-    BsapiSimSetFingerDelay(0);
-    ASSERT_EQ(Start(1, true), 0u);
-    ASSERT_TRUE(CRecorder::Instance().WaitFor(1, FS_EVENT_CAPTURE_ENDED));
-    const std::vector<Event> events = CRecorder::Instance().Events(1);
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].code, uint32_t(FS_EVENT_READY_UPEK));
-    EXPECT_EQ(events[1].code, uint32_t(FS_EVENT_IMAGE));
-    EXPECT_EQ(events[1].width, 240u);
-    EXPECT_EQ(events[2].code, uint32_t(FS_EVENT_CAPTURE_ENDED));
-    EXPECT_EQ(BsapiSimStats().m_nImages, 1u);
-    ExpectAllReleased();
-}
-
 // Every UPEK status ends the capture; some with an event of their own.
 TEST_F(UpekSession, EachStatusEndsTheCaptureWithItsEvent)
 {
@@ -122,19 +106,6 @@ TEST_F(UpekSession, EachStatusEndsTheCaptureWithItsEvent)
         EXPECT_EQ(CRecorder::Instance().Codes(context), c.codes);
         ExpectAllReleased();
     }
-}
-
-TEST_F(UpekSession, AStopEndsACaptureThatWaitsForAFinger)
-{
-    VeskBitSimSetAttached(false);
-    StartWaiting(2);
-    EXPECT_EQ(StopFingerscanner(), 1u);
-    ASSERT_TRUE(CRecorder::Instance().WaitFor(2, FS_EVENT_CAPTURE_ENDED));
-    EXPECT_EQ(CRecorder::Instance().Codes(2), (Codes{FS_EVENT_READY_UPEK, FS_EVENT_CAPTURE_ENDED}));
-    const CBsapiSimStats stats = BsapiSimStats();
-    EXPECT_EQ(stats.m_nImages, 0u);
-    EXPECT_GE(stats.m_nCancels, 1u);
-    ExpectAllReleased();
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 #include "sim/common/GreyImageReader.h"
 #include "sim/common/RidgeGenerator.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
-#include "support/LittleEndian.h"
 
 namespace {
 
@@ -85,12 +84,7 @@ TEST_F(VeskBitTest, PollsWaitForTheFingerThenFillTheBlock)
     EXPECT_EQ(VeskBitGetImage(&cell, m_block.data()), kVeskBitNoImageYet);
     ASSERT_EQ(PollUntilAnswer(cell), kVeskBitImage);
     EXPECT_GE(Clock::now() - start, 150ms);
-    // A BITMAPINFOHEADER for a bottom-up 240 x 368 grey picture, its palette, the pixels.
-    const uint8_t* block = m_block.data();
-    const std::vector<uint32_t> header = {LoadLE32(block), LoadLE32(block + 4), LoadLE32(block + 8),
-                                          LoadLE16(block + 14)};
-    EXPECT_EQ(header, (std::vector<uint32_t>{40, 240, 368, 8}));
-    EXPECT_EQ(LoadLE32(block + 40 + 4 * 200), 0xC8C8C8u);
+    // The pixels behind the header and palette the driver skips, bottom row first.
     EXPECT_EQ(Upright(m_block), vsim::GenerateRidges(240, 368, 42, 0).GetPixels());
 
     // The next attempt waits again and shows the next touch.
