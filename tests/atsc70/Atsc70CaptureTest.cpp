@@ -184,8 +184,8 @@ TEST_F(Atsc70Capture, CloseWaitsUntilTheLoopHasLeftTheLibrary)
 // nothing of it may still run then.
 TEST_F(Atsc70Capture, TheLibraryIsUnloadedOnlyAfterTheLoopHasLeftIt)
 {
-    SetStored(vsim::atsc70::kFingerDelayMs, vsim::atsc70::kFingerNever);
-    SetStored(vsim::atsc70::kLeaveDelayMs, 300);
+    SetStored(vsim::atsc70::kFingerDelayMs, REG_DWORD, testkit::Dword(vsim::atsc70::kFingerNever));
+    SetStored(vsim::atsc70::kLeaveDelayMs, REG_DWORD, testkit::Dword(300));
     Unlink();
     TakeLoadEvents();
     auto capture = std::async(std::launch::async, [this] { return m_driver.CaptureImage(&m_image); });
@@ -319,7 +319,11 @@ TEST_F(Atsc70Capture, NarrowImagesAreWidenedWithWhiteColumnsThenFittedThenFlippe
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
-        Sim().Atsc70SimSetImageFile(WritePicture(c.width, c.height).c_str());
+        std::string pgm = "P5\n" + std::to_string(c.width) + " " + std::to_string(c.height) + "\n255\n";
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x)
+                pgm += char(PicturePixel(x, y));
+        Sim().Atsc70SimSetImageFile(Write("finger.pgm", pgm).c_str());
         ASSERT_EQ(m_driver.CaptureImage(&m_image), 0);
         ASSERT_EQ(m_image.GetWidth(), 240u);
         ASSERT_EQ(m_image.GetHeight(), 368u);

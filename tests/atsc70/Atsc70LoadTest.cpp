@@ -119,7 +119,7 @@ TEST_F(Atsc70Loading, ALibraryWithoutATGetNextMessageIsFreedAgain)
 TEST_F(Atsc70Loading, AFailedInitKeepsTheLibraryForTheNextTry)
 {
     Unlink();
-    SetStoredScript({u"init:-3"});
+    SetStored(u"Script", REG_MULTI_SZ, testkit::MultiSz({u"init:-3"}));
     TakeLoadEvents();
     EXPECT_FALSE(m_driver.OpenSensor());
     m_driver.CloseSensor();  // nothing is active yet

@@ -6,7 +6,6 @@
 
 #include "drivers/Drivers.h"
 #include "pal/text/text.h"
-#include "sim/common/CRegValues.h"
 #include "support/Logging.h"
 
 namespace fs = std::filesystem;
@@ -153,27 +152,5 @@ void Atsc70Test::Link()
 }
 
 void Atsc70Test::Unlink() { m_pSim.reset(); }
-
-void Atsc70Test::SetStored(const std::u16string& sName, uint32_t nValue)
-{
-    vsim::CRegValues key(HKEY_LOCAL_MACHINE, vsim::SimulatorKeyPath(u"atsc70"), true);
-    ASSERT_EQ(key.WriteDword(sName, nValue), ERROR_SUCCESS);
-}
-
-void Atsc70Test::SetStoredScript(const std::vector<std::u16string>& entries)
-{
-    vsim::CRegValues key(HKEY_LOCAL_MACHINE, vsim::SimulatorKeyPath(u"atsc70"), true);
-    ASSERT_EQ(key.WriteMultiString(u"Script", std::vector<WString>(entries.begin(), entries.end())),
-              ERROR_SUCCESS);
-}
-
-std::string Atsc70Test::WritePicture(uint32_t nWidth, uint32_t nHeight)
-{
-    std::string pgm = "P5\n" + std::to_string(nWidth) + " " + std::to_string(nHeight) + "\n255\n";
-    for (uint32_t y = 0; y < nHeight; ++y)
-        for (uint32_t x = 0; x < nWidth; ++x)
-            pgm += char(PicturePixel(x, y));
-    return Write("finger.pgm", pgm);
-}
 
 }  // namespace atsc70test

@@ -19,7 +19,6 @@ namespace atsc70test {
 
 using Lines = std::vector<std::string>;
 constexpr int kError = 1;
-constexpr int kWarning = 2;
 constexpr int kDebug = 4;
 
 // Every line logged since the last call, of one level (0: all levels).
@@ -63,11 +62,10 @@ protected:
     void Unlink();
     CAtsc70SimLink& Sim() { return *m_pSim; }
     // Machine-wide control, for tests without a link.
-    void SetStored(const std::u16string& sName, uint32_t nValue);
-    void SetStoredScript(const std::vector<std::u16string>& entries);
-
-    // A PGM of width x height whose pixel (x, y) is PicturePixel(x, y).
-    std::string WritePicture(uint32_t nWidth, uint32_t nHeight);
+    static void SetStored(const std::u16string& sName, DWORD nType, const testkit::Bytes& data)
+    {
+        testkit::SetValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\atsc70", sName, nType, data);
+    }
 
     Atsc70Sensor m_driver;
     CRawImg m_image;
