@@ -9,6 +9,7 @@
 #include "drivers/Atsc70.h"
 #include "sim/atsc70/Atsc70SimControl.h"
 #include "sim/atsc70/CAtsc70Sim.h"
+#include "sim/common/SimExports.h"
 #include "sim/common/SimText.h"
 
 using vsim::atsc70::CAtsc70Sim;
@@ -18,14 +19,7 @@ namespace {
 template <typename TResult, typename TCall>
 TResult _Guarded(TResult failure, TCall call)
 {
-    try {
-        return call(CAtsc70Sim::Instance());
-    } catch (const std::exception& error) {
-        vsim::DebugLine(std::string("atsc70 simulator: ") + error.what());
-    } catch (...) {
-        vsim::DebugLine("atsc70 simulator: unknown failure");
-    }
-    return failure;
+    return vsim::Guarded<CAtsc70Sim>("atsc70", failure, call);
 }
 
 // An entry point: counted while it runs.
@@ -173,16 +167,10 @@ void Atsc70SimSetFault(uint32_t nFault)
 
 uint32_t Atsc70SimSetScript(const char* const* ppszEntries, uint32_t nCount)
 {
-    if (nCount > 0 && !ppszEntries)
-        return 1;
+    std::vector<vsim::CScriptEntry> entries;
+    if (const uint32_t nBad = vsim::ParseScriptTexts(vsim::atsc70::ScriptGrammar(), ppszEntries, nCount, entries))
+        return nBad;
     return _Guarded<uint32_t>(1, [&](CAtsc70Sim& sim) -> uint32_t {
-        std::vector<vsim::atsc70::CScriptEntry> entries(nCount);
-        for (uint32_t i = 0; i < nCount; ++i) {
-            std::string why;
-            const char* pszEntry = ppszEntries[i];
-            if (!pszEntry || !vsim::atsc70::ParseScriptEntry(pszEntry, entries[i], why))
-                return i + 1;
-        }
         sim.SetScript(std::move(entries));
         return 0;
     });
@@ -199,13 +187,7 @@ void Atsc70SimGetStats(CAtsc70SimStats* pStats)
 uint32_t Atsc70SimGetLastProblem(char* pszBuffer, uint32_t nSize)
 {
     return _Guarded<uint32_t>(0, [&](CAtsc70Sim& sim) {
-        const std::string sProblem = sim.GetLastProblem();
-        if (pszBuffer && nSize > 0) {
-            const size_t nCopied = std::min<size_t>(sProblem.size(), nSize - 1);
-            std::memcpy(pszBuffer, sProblem.data(), nCopied);
-            pszBuffer[nCopied] = '\0';
-        }
-        return static_cast<uint32_t>(sProblem.size());
+        return vsim::CopyProblem(sim.GetLastProblem(), pszBuffer, nSize);
     });
 }
 

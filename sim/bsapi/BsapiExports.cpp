@@ -8,6 +8,7 @@
 #include "drivers/Bsapi.h"
 #include "sim/bsapi/BsapiSimControl.h"
 #include "sim/bsapi/CBsapiSim.h"
+#include "sim/common/SimExports.h"
 #include "sim/common/SimText.h"
 
 using vsim::bsapi::CBsapiSim;
@@ -17,14 +18,7 @@ namespace {
 template <typename TResult, typename TCall>
 TResult _Guarded(TResult nFailure, TCall call)
 {
-    try {
-        return call(CBsapiSim::Instance());
-    } catch (const std::exception& error) {
-        vsim::DebugLine(std::string("bsapi simulator: ") + error.what());
-    } catch (...) {
-        vsim::DebugLine("bsapi simulator: unknown failure");
-    }
-    return nFailure;
+    return vsim::Guarded<CBsapiSim>("bsapi", nFailure, call);
 }
 
 template <typename TCall>
@@ -150,16 +144,10 @@ uint32_t BsapiSimSendMessage(uint32_t nMessage)
 
 uint32_t BsapiSimSetScript(const char* const* ppszEntries, uint32_t nCount)
 {
-    if (nCount > 0 && !ppszEntries)
-        return 1;
+    std::vector<vsim::CScriptEntry> entries;
+    if (const uint32_t nBad = vsim::ParseScriptTexts(vsim::bsapi::ScriptGrammar(), ppszEntries, nCount, entries))
+        return nBad;
     return _Guarded<uint32_t>(1, [&](CBsapiSim& sim) -> uint32_t {
-        std::vector<vsim::bsapi::CScriptEntry> entries(nCount);
-        for (uint32_t i = 0; i < nCount; ++i) {
-            std::string why;
-            const char* pszEntry = ppszEntries[i];
-            if (!pszEntry || !vsim::bsapi::ParseScriptEntry(pszEntry, entries[i], why))
-                return i + 1;
-        }
         sim.SetScript(std::move(entries));
         return 0;
     });
@@ -176,13 +164,7 @@ void BsapiSimGetStats(CBsapiSimStats* pStats)
 uint32_t BsapiSimGetLastProblem(char* pszBuffer, uint32_t nSize)
 {
     return _Guarded<uint32_t>(0, [&](CBsapiSim& sim) {
-        const std::string sProblem = sim.GetLastProblem();
-        if (pszBuffer && nSize > 0) {
-            const size_t nCopied = std::min<size_t>(sProblem.size(), nSize - 1);
-            std::memcpy(pszBuffer, sProblem.data(), nCopied);
-            pszBuffer[nCopied] = '\0';
-        }
-        return static_cast<uint32_t>(sProblem.size());
+        return vsim::CopyProblem(sim.GetLastProblem(), pszBuffer, nSize);
     });
 }
 

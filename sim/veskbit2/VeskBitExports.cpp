@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drivers/VeskBit2.h"
+#include "sim/common/SimExports.h"
 #include "sim/common/SimText.h"
 #include "sim/veskbit2/CVeskBitSim.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
@@ -17,14 +18,7 @@ namespace {
 template <typename TResult, typename TCall>
 TResult _Guarded(TResult nFailure, TCall call)
 {
-    try {
-        return call(CVeskBitSim::Instance());
-    } catch (const std::exception& error) {
-        vsim::DebugLine(std::string("veskbit2 simulator: ") + error.what());
-    } catch (...) {
-        vsim::DebugLine("veskbit2 simulator: unknown failure");
-    }
-    return nFailure;
+    return vsim::Guarded<CVeskBitSim>("veskbit2", nFailure, call);
 }
 
 template <typename TCall>
@@ -93,16 +87,10 @@ void VeskBitSimSetFingerDelay(uint32_t nMilliseconds)
 
 uint32_t VeskBitSimSetScript(const char* const* ppszEntries, uint32_t nCount)
 {
-    if (nCount > 0 && !ppszEntries)
-        return 1;
+    std::vector<vsim::CScriptEntry> entries;
+    if (const uint32_t nBad = vsim::ParseScriptTexts(vsim::veskbit::ScriptGrammar(), ppszEntries, nCount, entries))
+        return nBad;
     return _Guarded<uint32_t>(1, [&](CVeskBitSim& sim) -> uint32_t {
-        std::vector<vsim::veskbit::CScriptEntry> entries(nCount);
-        for (uint32_t i = 0; i < nCount; ++i) {
-            std::string why;
-            const char* pszEntry = ppszEntries[i];
-            if (!pszEntry || !vsim::veskbit::ParseScriptEntry(pszEntry, entries[i], why))
-                return i + 1;
-        }
         sim.SetScript(std::move(entries));
         return 0;
     });
@@ -119,13 +107,7 @@ void VeskBitSimGetStats(CVeskBitSimStats* pStats)
 uint32_t VeskBitSimGetLastProblem(char* pszBuffer, uint32_t nSize)
 {
     return _Guarded<uint32_t>(0, [&](CVeskBitSim& sim) {
-        const std::string sProblem = sim.GetLastProblem();
-        if (pszBuffer && nSize > 0) {
-            const size_t nCopied = std::min<size_t>(sProblem.size(), nSize - 1);
-            std::memcpy(pszBuffer, sProblem.data(), nCopied);
-            pszBuffer[nCopied] = '\0';
-        }
-        return static_cast<uint32_t>(sProblem.size());
+        return vsim::CopyProblem(sim.GetLastProblem(), pszBuffer, nSize);
     });
 }
 
