@@ -173,10 +173,7 @@ TEST_F(Atsc70Capture, CloseWaitsUntilTheLoopHasLeftTheLibrary)
     const Clock::time_point tStart = Clock::now();
     m_driver.CloseSensor();
     EXPECT_GE(Clock::now() - tStart, 250ms);
-    const CAtsc70SimStats stats = Sim().Stats();
-    EXPECT_EQ(stats.m_nInFlight, 0u) << "the capture is out of the library";
-    EXPECT_EQ(stats.m_nInFlightAtClose, 0u);
-    EXPECT_EQ(stats.m_nInitialized, 0u);
+    EXPECT_EQ(Sim().Stats().m_nInFlight, 0u) << "the capture is out of the library";
     EXPECT_EQ(Finish(capture), 0);
 }
 

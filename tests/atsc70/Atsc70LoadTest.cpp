@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 #include "atsc70/Atsc70TestKit.h"
@@ -53,65 +54,55 @@ TEST_F(Atsc70Loading, AProbeRunsTheWholeCycleAndLeavesTheLibraryUnloaded)
     }
 }
 
-// Only "07.07.00.00060" is taken: a last group of 61, no version at all, no
-// file. Nothing is loaded; each attempt logs its line again.
-TEST_F(Atsc70Loading, AnyOtherVersionLeavesTheLibraryUnloaded)
+// Each way the library cannot be used fails every open, capture and probe
+// with its line, each attempt repeating the whole load: only
+// "07.07.00.00060" is taken (not a last group of 61, no version at all, no
+// file), nor is a system folder the shell cannot hand out (longer than
+// MAX_PATH); nothing is loaded then. A library without ATGetNextMessage is
+// loaded, found incomplete and freed again, without a log line.
+TEST_F(Atsc70Loading, EveryOpenFailsWhileTheLibraryCannotBeUsed)
 {
-    const std::string sPath = DriverPath(0x29, "ATSC70.dll");
+    const std::string sNoVersion =
+        "FnPtr::RTLInit(): CFsHelper::GetFileVersion(): for '" + DriverPath(0x29, "ATSC70.dll") + "' failed!";
     const struct {
         const char* name;
-        const char* built;  // null: a file without version information; "": none
+        std::function<void()> make;
         std::string line;
+        int loads;
     } cases[] = {
-        {"last group differs", VESK_ATSC70_LASTGROUP_SIM,
-         "FnPtr::RTLInit(): expected FileVersion '07.07.00.00060' but I got: '07.07.00.00061'"},
-        {"no version information", nullptr,
-         "FnPtr::RTLInit(): CFsHelper::GetFileVersion(): for '" + sPath + "' failed!"},
-        {"no file", "", "FnPtr::RTLInit(): CFsHelper::GetFileVersion(): for '" + sPath + "' failed!"},
+        {"last group differs", [&] { Install(VESK_ATSC70_LASTGROUP_SIM, SystemX86Dir()); },
+         "FnPtr::RTLInit(): expected FileVersion '07.07.00.00060' but I got: '07.07.00.00061'", 0},
+        {"no version information",
+         [&] {
+             Install(VESK_ATSC70_SIM, SystemX86Dir());
+             std::filesystem::remove(SystemX86Dir() + "/ATSC70.dll");
+             Write("SysWOW64/ATSC70.dll", "MZ no version here");
+         },
+         sNoVersion, 0},
+        {"no file", [&] { std::filesystem::remove_all(SystemX86Dir()); }, sNoVersion, 0},
+        {"a folder the shell cannot name",
+         [&] { pal::SetSetting("VESK_SYSTEMX86_DIR", Path(std::string(300, 'x'))); },
+         "FnPtr::RTLInit(): Error: SHGetFolderPath() failure!", 0},
+        {"no ATGetNextMessage",
+         [&] {
+             pal::ClearSetting("VESK_SYSTEMX86_DIR");
+             Install(VESK_ATSC70_INCOMPLETE_SIM, SystemX86Dir());
+         },
+         "", 3},
     };
     Unlink();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!c.built) {
-            Install(VESK_ATSC70_SIM, SystemX86Dir());
-            std::filesystem::remove(SystemX86Dir() + "/ATSC70.dll");
-            Write("SysWOW64/ATSC70.dll", "MZ no version here");
-        } else if (*c.built) {
-            Install(c.built, SystemX86Dir());
-        } else {
-            std::filesystem::remove_all(SystemX86Dir());
-        }
+        c.make();
         TakeLog();
         TakeLoadEvents();
         ExpectEveryOpenFails(c.line);
         const LoadEvents events = TakeLoadEvents();
-        EXPECT_EQ(events.loads, 0) << "the library is never loaded";
+        EXPECT_EQ(events.loads, c.loads) << "once for each attempt, or never";
+        EXPECT_EQ(events.unloads, c.loads);
         m_driver.CloseSensor();
         EXPECT_TRUE(TakeLog().empty()) << "nothing to close";
     }
-}
-
-// A system folder path the shell cannot hand out (longer than MAX_PATH).
-TEST_F(Atsc70Loading, AFolderTheShellCannotNameIsAnError)
-{
-    Unlink();
-    pal::SetSetting("VESK_SYSTEMX86_DIR", Path(std::string(300, 'x')));
-    ExpectEveryOpenFails("FnPtr::RTLInit(): Error: SHGetFolderPath() failure!");
-    EXPECT_EQ(TakeLoadEvents().loads, 0);
-    pal::ClearSetting("VESK_SYSTEMX86_DIR");
-}
-
-// Loaded, found incomplete and freed again, without a log line.
-TEST_F(Atsc70Loading, ALibraryWithoutATGetNextMessageIsFreedAgain)
-{
-    Unlink();
-    Install(VESK_ATSC70_INCOMPLETE_SIM, SystemX86Dir());
-    TakeLoadEvents();
-    ExpectEveryOpenFails("");
-    const LoadEvents events = TakeLoadEvents();
-    EXPECT_EQ(events.loads, 3) << "once for each attempt";
-    EXPECT_EQ(events.unloads, 3);
-    EXPECT_EQ(Count(TakeLog(kDebug), "ATInit()"), 0u);
 }
 
 // A failed ATInit keeps the library loaded and is tried again; machine-wide
