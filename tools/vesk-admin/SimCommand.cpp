@@ -11,6 +11,7 @@
 #include "SimFamily.h"
 #include "Text.h"
 #include "drivers/VeskBit2.h"
+#include "sim/atsc70/Atsc70Settings.h"
 #include "sim/bsapi/BsapiSettings.h"
 #include "sim/common/CRegValues.h"
 #include "sim/common/GreyImageReader.h"
@@ -22,6 +23,7 @@ namespace {
 
 namespace vb = vsim::veskbit;
 namespace bs = vsim::bsapi;
+namespace at = vsim::atsc70;
 
 std::u16string _VeskBitShow(const CSimFamily& family, std::u16string& sNote)
 {
@@ -74,7 +76,40 @@ const CSimFamily kUpek = {
     UpekActions(),
 };
 
-const CSimFamily* const kFamilies[] = {&kVeskBit, &kUpek};
+std::u16string _Atsc70Show(const CSimFamily& family, std::u16string& sNote)
+{
+    const uint32_t nSensors = ShownDword(family, at::kSensors, at::kDefaultSensors, sNote);
+    const uint32_t nWidth = ShownDword(family, at::kWidth, at::kDefaultWidth, sNote);
+    const uint32_t nHeight = ShownDword(family, at::kHeight, at::kDefaultHeight, sNote);
+    return u"sensors: " + Decimal(nSensors) + u"\nreconstructed images: " + Decimal(nWidth) +
+           u" x " + Decimal(nHeight) + u" pixels\n" + ShownImages(family, sNote) +
+           ShownFinger(family, sNote) + ShownScript(family);
+}
+
+// No lookup name selects this driver; tests and tools drive it directly.
+const CSimFamily kAtsc70 = {
+    u"atsc70",
+    at::kFamily,
+    {at::kSensors, 1, 0},
+    at::kSeed,
+    at::kImageFile,
+    at::kFingerDelayMs,
+    at::kScript,
+    at::kDefaultSeed,
+    at::kDefaultFingerDelayMs,
+    u"an acquisition's start",
+    {at::kSensors, at::kSensorName, at::kNameStatus, at::kWidth, at::kHeight, at::kSeed,
+     at::kImageFile, at::kFingerDelayMs, at::kLeaveDelayMs, at::kFault, at::kScript},
+    u"one sensor named " + FromUtf8(at::kDefaultSensorName) + u", images of " +
+        Decimal(at::kDefaultWidth) + u" x " + Decimal(at::kDefaultHeight) + u" pixels",
+    at::ParseScriptEntry,
+    at::FormatScriptEntry,
+    [](uint32_t, uint32_t) { return std::u16string(u"reconstructed at that size"); },
+    _Atsc70Show,
+    {},
+};
+
+const CSimFamily* const kFamilies[] = {&kVeskBit, &kUpek, &kAtsc70};
 
 int _Attach(const CSimFamily& family, bool bAttached, const Args& args)
 {
@@ -198,13 +233,13 @@ std::u16string _ActionNames(const CSimFamily& family)
 int _Run(const Args& args)
 {
     if (args.empty())
-        Fail(u"missing simulator name (veskbit or upek).");
+        Fail(u"missing simulator name (veskbit, upek or atsc70).");
     const CSimFamily* pFamily = nullptr;
     for (const CSimFamily* pCandidate : kFamilies)
         if (EqualsNoCase(args[0], pCandidate->m_pszName))
             pFamily = pCandidate;
     if (!pFamily)
-        Fail(u"unknown simulator '" + args[0] + u"' (veskbit or upek).");
+        Fail(u"unknown simulator '" + args[0] + u"' (veskbit, upek or atsc70).");
     if (args.size() == 1)
         return _Show(*pFamily, {});
     const Args rest(args.begin() + 2, args.end());
@@ -224,7 +259,8 @@ const CCommand kSimCommand = {
     u"show or drive the simulated scanners (attached, images, delays, scripts)",
     u"vesk-admin sim: the simulated scanner libraries' machine-wide settings,\n"
     u"kept under HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Simulator\\<name> (64-bit view):\n"
-    u"veskbit for the own-brand scanner (veskbit2), upek for the UPEK TCS3 (bsapi).\n"
+    u"veskbit for the own-brand scanner (veskbit2), upek for the UPEK TCS3 (bsapi),\n"
+    u"atsc70 for the ATSC70 swipe library (which no lookup name selects).\n"
     u"\n"
     u"  vesk-admin sim NAME                      show the settings\n"
     u"  vesk-admin sim NAME attach|detach        plug the scanner in or out\n"
@@ -245,8 +281,8 @@ const CCommand kSimCommand = {
     u"       at its own size, which the library then turns upside down and fits.\n"
     u"N      0-4294967295; the same seed gives the same finger; successive images\n"
     u"       of one open device differ slightly. Setting a seed drops an image file.\n"
-    u"MS     milliseconds from an attempt's first poll (veskbit) or from the start\n"
-    u"       of a grab (upek) to the image (default 300).\n"
+    u"MS     milliseconds from an attempt's first poll (veskbit), from the start\n"
+    u"       of a grab (upek) or of an acquisition (atsc70) to the image (default 300).\n"
     u"ENTRY  veskbit: [CALL:]STATUS, decimal or 0x hexadecimal. CALL is image (the\n"
     u"       default: the next VeskBitGetImage answers), open, close or attached. A\n"
     u"       call takes the first entry meant for it and removes it from the\n"
@@ -258,6 +294,10 @@ const CCommand kSimCommand = {
     u"       enumerate, open, property, cancel or close; a status other than 0\n"
     u"       fails that call with it (grab:-5012 is a cancel), grab:0 delivers an\n"
     u"       image at once.\n"
+    u"       atsc70: [CALL:]ANSWER. CALL is message (the default: the code of the\n"
+    u"       next message, 0-65535; 5 image ready, 12 and 13 end, 16-26 quality\n"
+    u"       warnings), init, name, open, begin, end or create (a signed status\n"
+    u"       that call answers instead of its own work).\n"
     u"V      0-4294967295, decimal or 0x hexadecimal (default 0x04030001).\n"
     u"WIDTH, HEIGHT  1-4096 pixels each (default 300 x 400).\n"
     u"NAME   of a fault: none, list-count (the list counts 1000 devices more than\n"
