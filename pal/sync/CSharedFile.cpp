@@ -209,8 +209,11 @@ CSharedFile::CRepairLock::CRepairLock(CSharedFile& file)
     : m_oFile(file), m_oThreads(file.m_mRepair, std::defer_lock)
 {
     const auto end = std::chrono::steady_clock::now() + kRepairWait;
-    if (!m_oThreads.try_lock_until(end))
-        return;
+    while (!m_oThreads.try_lock()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     while (!(m_bHeld = Lock(file.m_iFd, F_WRLCK, kRepairByte)) &&
            std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
