@@ -51,7 +51,7 @@ protected:
     template <class T>
     static AFSSUserObjectBase* DestroyAs(T* pObject, unsigned int nFlags)
     {
-        pObject->~T();
+        pObject->T::~T();  // qualified: T is the dynamic type here, no virtual call wanted
         if (nFlags & kReleaseMemory)
             T::operator delete(pObject);
         return pObject;
