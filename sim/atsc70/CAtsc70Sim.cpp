@@ -419,10 +419,7 @@ void CAtsc70Sim::_Refresh()
     m_stored = ReadSettings();
     if (m_script.IsInProcess())
         return;
-    const std::string sProblems = m_script.LoadStored(m_stored.m_vScript);
-    const std::string sProblem = "script entries ignored: " + sProblems;
-    if (!sProblems.empty() && sProblem != m_sLastProblem)
-        _Report(sProblem);
+    m_problems.LoadScript(m_script, m_stored.m_vScript);
 }
 
 void CAtsc70Sim::_RefreshWhileWaiting()
@@ -433,8 +430,7 @@ void CAtsc70Sim::_RefreshWhileWaiting()
 
 void CAtsc70Sim::_Report(const std::string& sProblem)
 {
-    m_sLastProblem = sProblem;
-    DebugLine("atsc70 simulator: " + sProblem);
+    m_problems.Report(sProblem);
 }
 
 AT_STATUS CAtsc70Sim::_Refuse(AT_STATUS nStatus, const std::string& sProblem)
@@ -455,7 +451,7 @@ void CAtsc70Sim::Reset()
     m_bInitialized = false;
     m_nSwipe = 0;
     m_stats = CAtsc70SimStats();
-    m_sLastProblem.clear();
+    m_problems.Clear();
 }
 
 void CAtsc70Sim::SetSensors(uint32_t nSensors)
@@ -524,7 +520,7 @@ CAtsc70SimStats CAtsc70Sim::GetStats()
 std::string CAtsc70Sim::GetLastProblem()
 {
     const CCriticalSectionLock lock(m_lock);
-    return m_sLastProblem;
+    return m_problems.Last();
 }
 
 }  // namespace vsim::atsc70

@@ -17,6 +17,7 @@
 #include "sim/atsc70/Atsc70Settings.h"
 #include "sim/atsc70/Atsc70SimControl.h"
 #include "sim/common/CGreyImage.h"
+#include "sim/common/CProblemLog.h"
 #include "sim/common/CScript.h"
 #include "support/CCriticalSection.h"
 
@@ -121,7 +122,7 @@ private:
     uint32_t m_nWaiting = 0;  // message queries waiting now; kept by Reset
     std::map<const AT_MESSAGE*, std::unique_ptr<CMessage>> m_messages;
     CAtsc70SimStats m_stats{};
-    std::string m_sLastProblem;
+    CProblemLog m_problems{"atsc70"};
 };
 
 }  // namespace vsim::atsc70

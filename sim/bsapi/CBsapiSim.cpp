@@ -443,10 +443,7 @@ void CBsapiSim::_Refresh()
     m_stored = ReadSettings();
     if (m_script.IsInProcess())
         return;
-    const std::string sProblems = m_script.LoadStored(m_stored.m_vScript);
-    const std::string sProblem = "script entries ignored: " + sProblems;
-    if (!sProblems.empty() && sProblem != m_sLastProblem)  // once, not at every call
-        _Report(sProblem);
+    m_problems.LoadScript(m_script, m_stored.m_vScript);
 }
 
 void CBsapiSim::_RefreshWhileWaiting()
@@ -512,8 +509,7 @@ uint32_t CBsapiSim::_Send(const std::vector<ABS_OPERATION>& recipients, uint32_t
 
 void CBsapiSim::_Report(const std::string& sProblem)
 {
-    m_sLastProblem = sProblem;
-    DebugLine("bsapi simulator: " + sProblem);
+    m_problems.Report(sProblem);
 }
 
 ABS_STATUS CBsapiSim::_Refuse(ABS_STATUS nStatus, const std::string& sProblem)
@@ -534,7 +530,7 @@ void CBsapiSim::Reset()
     m_oLastOperation.reset();
     m_bSuspendTold = false;
     m_stats = CBsapiSimStats();
-    m_sLastProblem.clear();
+    m_problems.Clear();
 }
 
 void CBsapiSim::SetDevices(uint32_t nDevices)
@@ -625,7 +621,7 @@ CBsapiSimStats CBsapiSim::GetStats()
 std::string CBsapiSim::GetLastProblem()
 {
     const CCriticalSectionLock lock(m_lock);
-    return m_sLastProblem;
+    return m_problems.Last();
 }
 
 }  // namespace vsim::bsapi

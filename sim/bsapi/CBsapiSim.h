@@ -17,6 +17,7 @@
 #include "sim/bsapi/BsapiSettings.h"
 #include "sim/bsapi/BsapiSimControl.h"
 #include "sim/common/CGreyImage.h"
+#include "sim/common/CProblemLog.h"
 #include "sim/common/CScript.h"
 #include "support/CCriticalSection.h"
 
@@ -119,7 +120,7 @@ private:
     Clock::time_point m_tRefreshed;
     std::set<void*> m_buffers;
     CBsapiSimStats m_stats{};
-    std::string m_sLastProblem;
+    CProblemLog m_problems{"bsapi"};
 };
 
 }  // namespace vsim::bsapi

@@ -184,10 +184,7 @@ void CVeskBitSim::_Refresh()
     m_stored = ReadSettings();
     if (m_script.IsInProcess())
         return;
-    const std::string sProblems = m_script.LoadStored(m_stored.m_vScript);
-    const std::string sProblem = "script entries ignored: " + sProblems;
-    if (!sProblems.empty() && sProblem != m_sLastProblem)  // once, not at every attempt
-        _Report(sProblem);
+    m_problems.LoadScript(m_script, m_stored.m_vScript);
 }
 
 bool CVeskBitSim::_IsAttached() const
@@ -213,8 +210,7 @@ void CVeskBitSim::_Unplug()
 
 void CVeskBitSim::_Report(const std::string& sProblem)
 {
-    m_sLastProblem = sProblem;
-    DebugLine("veskbit2 simulator: " + sProblem);
+    m_problems.Report(sProblem);
 }
 
 uint16_t CVeskBitSim::_Refuse(uint16_t nStatus, const std::string& sProblem)
@@ -230,7 +226,7 @@ void CVeskBitSim::Reset()
     m_script.Clear();
     m_mDevices.clear();
     m_stats = CVeskBitSimStats();
-    m_sLastProblem.clear();
+    m_problems.Clear();
 }
 
 void CVeskBitSim::SetAttached(bool bAttached)
@@ -275,7 +271,7 @@ CVeskBitSimStats CVeskBitSim::GetStats()
 std::string CVeskBitSim::GetLastProblem()
 {
     const CCriticalSectionLock lock(m_lock);
-    return m_sLastProblem;
+    return m_problems.Last();
 }
 
 }  // namespace vsim::veskbit

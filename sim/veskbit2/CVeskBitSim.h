@@ -13,6 +13,7 @@
 
 #include "sim/common/CGreyImage.h"
 #include "support/CCriticalSection.h"
+#include "sim/common/CProblemLog.h"
 #include "sim/common/CScript.h"
 #include "sim/veskbit2/VeskBitSettings.h"
 #include "sim/veskbit2/VeskBitSimControl.h"
@@ -77,7 +78,7 @@ private:
     std::map<uint32_t, CDevice> m_mDevices;
     uint32_t m_nNextHandle = 0;
     CVeskBitSimStats m_stats{};
-    std::string m_sLastProblem;
+    CProblemLog m_problems{"veskbit2"};
 };
 
 }  // namespace vsim::veskbit
