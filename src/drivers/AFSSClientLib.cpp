@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "drivers/AFSSClient.h"
 #include "support/Win32.h"
 
 namespace AuthenTec {
@@ -74,6 +75,19 @@ struct AFSSLayout {
                               offsetof(AFSSSoftwareVersionInfo, m_aNumbers) == 4));
     static_assert(!kCheck || (sizeof(AFSSSoftwareVersions) == 64 &&
                               offsetof(AFSSSoftwareVersions, m_aEntries) == 4));
+    // The client library's own objects, as the drivers read them.
+    static_assert(!kCheck || (offsetof(AFSSSensorDescriptor, m_nSensorType) == 8 &&
+                              offsetof(AFSSSensorDescriptor, m_nSensorIndex) == 12 &&
+                              offsetof(AFSSSensorDescriptor, m_name) == 16 &&
+                              offsetof(AFSSSensorDescriptor, m_serialNumber) == 32 &&
+                              offsetof(AFSSSensorDescriptor, m_devicePath) == 48 &&
+                              offsetof(AFSSSensorDescriptor, m_firmware) == 64 &&
+                              offsetof(AFSSSensorDescriptor, m_hardware) == 132 &&
+                              offsetof(AFSSSensorDescriptor, m_bAvailable) == 148 &&
+                              offsetof(AFSSSensorDescriptor, m_bSwipeSensor) == 152));
+    static_assert(!kCheck || (offsetof(AFSSEvent, m_nType) == 12 &&
+                              offsetof(AFSSEvent, m_nCode) == 24 &&
+                              offsetof(AFSSEvent, m_payloads) == 32));
 };
 #pragma GCC diagnostic pop
 
