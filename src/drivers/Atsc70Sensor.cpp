@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "capture/ExtractionThreadData.h"
+#include "drivers/RowWidening.h"
 #include "image/CRawImg.h"
 #include "support/CFsHelper.h"
 #include "support/CWinOS.h"
@@ -29,7 +30,6 @@ constexpr DWORD kLeavePollMilliseconds = 2;
 
 constexpr uint32_t kFrameWidth = 240;
 constexpr uint32_t kFrameHeight = 368;
-constexpr uint32_t kRowAlignment = 16;
 constexpr uint8_t kWhite = 0xFF;
 // Far beyond any swipe sensor's buffers; a larger answer cannot be true.
 constexpr uint32_t kMaxSwipeBytes = 16u << 20;
@@ -49,26 +49,6 @@ void LogRefusal(const WString& sWhat)
 WString TextOf(const WCHAR* pBuffer, size_t nChars)
 {
     return WString(pBuffer, std::find(pBuffer, pBuffer + nChars, WCHAR(0)));
-}
-
-uint32_t WidenedWidth(uint32_t nWidth)
-{
-    const uint32_t nRest = nWidth % kRowAlignment;
-    return nRest == 0 ? nWidth : nWidth + kRowAlignment - nRest;
-}
-
-// Rows widened to a multiple of 16 with white columns split evenly, the odd
-// one on the right.
-CMyByteArray Widen(const uint8_t* pPixels, uint32_t nWidth, uint32_t nHeight)
-{
-    const uint32_t nNewWidth = WidenedWidth(nWidth);
-    const uint32_t nLeft = (nNewWidth - nWidth) / 2;
-    CMyByteArray widened(nNewWidth * nHeight);
-    std::memset(widened.GetData(), kWhite, widened.GetSize());
-    for (uint32_t y = 0; y < nHeight; ++y)
-        std::memcpy(widened.GetData() + size_t(y) * nNewWidth + nLeft,
-                    pPixels + size_t(y) * nWidth, nWidth);
-    return widened;
 }
 
 // Holds the library's folder and file for this system.
@@ -398,7 +378,7 @@ int32_t Atsc70Sensor::_Reconstruct(CRawImg& image)
                    FormatDecimal(nHeight) + W(" pixels in ") + FormatDecimal(nFullBytes) + W(" bytes"));
         return ATSC70_STATUS_BAD_RECORD;
     }
-    const CMyByteArray widened = Widen(full.data(), nWidth, nHeight);
+    const CMyByteArray widened = WidenRows(full.data(), nWidth, nHeight);
     if (!image.SetImage(widened, WidenedWidth(nWidth), nHeight, 8))
         return ATSC70_STATUS_BAD_RECORD;
     image.FitToFrame(kFrameWidth, kFrameHeight);
