@@ -1,6 +1,7 @@
 // The library's process-wide objects, in construction order, and its entry
 // notification. They share this file so that the order is the order of
-// definition: the channel add-in, the ATSC70 driver, the own-brand driver,
+// definition: the channel add-in, the ATSC70 driver, the two AuthenTec
+// service drivers, the own-brand driver,
 // the lookup order, the UPEK driver (which initialises BSAPI), then the
 // attachment, whose attach runs after all of them are made and whose detach
 // runs before any of them is destroyed.
@@ -9,6 +10,7 @@
 #include "api/AddinRegistration.h"
 #include "channel/CVCClient.h"
 #include "drivers/Atsc70Sensor.h"
+#include "drivers/AuthentecServiceSensor.h"
 #include "drivers/CUpekSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
@@ -20,6 +22,9 @@ namespace {
 CVCClient g_vcClient;
 // No lookup name selects it: it lives with the library and nothing more.
 Atsc70Sensor g_atsc70Sensor;
+// The same: the older service generation is never chosen.
+Authentec8Sensor g_authentec8Sensor;
+Authentec9Sensor g_authentec9Sensor;
 CVeskBitDevice g_veskBitDevice(0, 1);
 std::vector<WString> g_sensorLookupOrder;
 CUpekSensor g_upekSensor;
@@ -28,8 +33,7 @@ CUpekSensor g_upekSensor;
 
 CVCClient& TheVCClient() { return g_vcClient; }
 CVeskBitDevice* GetVeskBitSensor() { return &g_veskBitDevice; }
-// The AuthenTec service family is not part of this build yet.
-CSensor* GetAuthentec9Sensor() { return nullptr; }
+Authentec9Sensor* GetAuthentec9Sensor() { return &g_authentec9Sensor; }
 CSensor* GetUpekSensor() { return &g_upekSensor; }
 std::vector<WString>& SensorLookupOrder() { return g_sensorLookupOrder; }
 

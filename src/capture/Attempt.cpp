@@ -1,4 +1,6 @@
 // One local capture attempt and what its status means for each family.
+#include <chrono>
+
 #include "capture/ExtractionThreadData.h"
 #include "image/CRawImg.h"
 #include "image/FingerscannerImageFns.h"
@@ -101,7 +103,21 @@ void HandleUpekStatus(ExtractionThreadData& data, int32_t nStatus)
     }
 }
 
-void HandleStatus(ExtractionThreadData& data, int32_t nStatus)
+// A service that fails at once would have its attempts repeat at once,
+// spinning a core and flooding the log: a failed attempt is followed by the
+// next no sooner than this after its start, and a stop ends the wait within
+// one poll.
+using Clock = std::chrono::steady_clock;
+constexpr auto kRetrySpacing = std::chrono::milliseconds(100);
+constexpr DWORD kStopPollMilliseconds = 10;
+
+void SpaceRetry(const ExtractionThreadData& data, Clock::time_point attemptStart)
+{
+    while (data.running.load() != 0 && !data.stop.load() && Clock::now() - attemptStart < kRetrySpacing)
+        Sleep(kStopPollMilliseconds);
+}
+
+void HandleStatus(ExtractionThreadData& data, int32_t nStatus, Clock::time_point attemptStart)
 {
     if (IsDebugEnabled())
         LogDebug(Format(W("GetImageFromSensor: got error. Error Code: 0x%X"), nStatus).c_str());
@@ -111,6 +127,7 @@ void HandleStatus(ExtractionThreadData& data, int32_t nStatus)
         break;
     case FS_TYPE_AUTHENTEC:
         LogErrorText(Format(W("Unhandled Message from Authentec Sensor. Message Code: %d"), nStatus));
+        SpaceRetry(data, attemptStart);
         break;
     case FS_TYPE_UPEK:
         HandleUpekStatus(data, nStatus);
@@ -129,11 +146,12 @@ int CSensor::GetImageFromSensor(ExtractionThreadData* pData, CRawImg* pImage)
     if (const uint32_t nReady = ReadyEventOf(pData->type))
         pData->Deliver(nReady);
     CSensor* pSensor = pData->sensor.load();
+    const Clock::time_point attemptStart = Clock::now();
     const int32_t nStatus = pSensor ? pSensor->CaptureImage(pImage) : FS_STATUS_NO_SENSOR;
     if (nStatus == 0) {
         DeliverImage(*pData, *pImage);
         return 1;
     }
-    HandleStatus(*pData, nStatus);
+    HandleStatus(*pData, nStatus, attemptStart);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "capture/ExtractionThreadData.h"
 #include "capture/TrayIcon.h"
 #include "channel/CVCServer.h"
+#include "drivers/AuthentecServiceSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "image/CRawImg.h"
@@ -152,7 +153,14 @@ CSensor* ChooseDriver(uint8_t nType, uint32_t nPriority, uint32_t nOwnBrandOptio
         }
         return nullptr;
     case FS_TYPE_AUTHENTEC:
-        // The service driver joins here with its priority and probe.
+        // The priority first: the probe connects with its start-up flags.
+        // A failed probe leaves the capture without a driver: its attempts
+        // fail and repeat until it is stopped.
+        if (Authentec9Sensor* pSensor = GetAuthentec9Sensor()) {
+            pSensor->Initialize(nPriority);
+            if (pSensor->IsSensorAttached())
+                return pSensor;
+        }
         return nullptr;
     case FS_TYPE_UPEK:
         return GetUpekSensor();

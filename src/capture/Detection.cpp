@@ -1,6 +1,7 @@
 #include "capture/Detection.h"
 
 #include "capture/ExtractionThreadData.h"
+#include "drivers/AuthentecServiceSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "support/CSpinLock.h"

@@ -6,10 +6,11 @@
 
 #include "drivers/CSensor.h"
 
+class Authentec9Sensor;
 class CVeskBitDevice;
 
 CVeskBitDevice* GetVeskBitSensor();
-CSensor* GetAuthentec9Sensor();
+Authentec9Sensor* GetAuthentec9Sensor();
 CSensor* GetUpekSensor();
 
 // The lookup order of the last detection (process-wide, rebuilt each time).

@@ -46,7 +46,7 @@ bool IsDebugEnabled() { return true; }
 // The front end's singletons in this program: only the UPEK slot, and only
 // when a test puts the ATSC70 driver there.
 CVeskBitDevice* GetVeskBitSensor() { return nullptr; }
-CSensor* GetAuthentec9Sensor() { return nullptr; }
+Authentec9Sensor* GetAuthentec9Sensor() { return nullptr; }
 CSensor* GetUpekSensor() { return g_pUpekSlot.load(); }
 std::vector<WString>& SensorLookupOrder()
 {

@@ -16,7 +16,7 @@ CVeskBitDevice* GetVeskBitSensor()
     static CVeskBitDevice device(0, 1);
     return &device;
 }
-CSensor* GetAuthentec9Sensor() { return nullptr; }
+Authentec9Sensor* GetAuthentec9Sensor() { return nullptr; }
 namespace {
 std::atomic<bool> g_bRealUpek{false};
 }  // namespace

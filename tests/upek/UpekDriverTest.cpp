@@ -58,7 +58,7 @@ bool IsDebugEnabled() { return true; }
 
 // The front end of this program has no capture running; its singletons.
 CVeskBitDevice* GetVeskBitSensor() { return nullptr; }
-CSensor* GetAuthentec9Sensor() { return nullptr; }
+Authentec9Sensor* GetAuthentec9Sensor() { return nullptr; }
 CSensor* GetUpekSensor() { return nullptr; }
 std::vector<WString>& SensorLookupOrder()
 {
