@@ -32,7 +32,7 @@ enum : uint32_t {
     kAfssSimStatusShutDown = 0x1009,         // request ended by Shutdown
     kAfssSimStatusServiceStopped = 0x100A,   // request ended: ATService left the running state
     kAfssSimStatusNoImage = 0x100B,          // the picture file could not be read
-    kAfssSimStatusNothingToCancel = 0x100C,  // cancel with no request waiting
+    kAfssSimStatusFailed = 0x100C,           // the simulator itself failed (out of memory)
 };
 
 // The operations whose status can be forced (AfssSimSetStatus, the
