@@ -136,7 +136,7 @@ pid_t StartClientMachine(const std::string& sRoot, const std::string& sSocket)
 }  // namespace
 
 CVeskBitDevice* GetVeskBitSensor() { return nullptr; }
-CSensor* GetAuthentec9Sensor() { return nullptr; }
+Authentec9Sensor* GetAuthentec9Sensor() { return nullptr; }
 CSensor* GetUpekSensor() { return nullptr; }
 std::vector<WString>& SensorLookupOrder()
 {
