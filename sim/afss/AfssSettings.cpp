@@ -120,6 +120,13 @@ std::string FormatEvent(const CQueuedEvent& event)
 
 const CScriptGrammar& ScriptGrammar() { return kGrammar; }
 
+bool ParseScriptEntry(const std::string& sText, CScriptEntry& entry, std::string& why)
+{
+    return vsim::ParseScriptEntry(kGrammar, sText, entry, why);
+}
+
+std::string FormatScriptEntry(const CScriptEntry& entry) { return vsim::FormatScriptEntry(kGrammar, entry); }
+
 CSettings ReadSettings()
 {
     CSettings settings;

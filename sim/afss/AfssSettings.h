@@ -93,6 +93,8 @@ std::string FormatEvent(const CQueuedEvent& event);
 
 const CScriptGrammar& ScriptGrammar();
 using vsim::CScriptEntry;
+bool ParseScriptEntry(const std::string& sText, CScriptEntry& entry, std::string& why);
+std::string FormatScriptEntry(const CScriptEntry& entry);
 
 struct CSettings {
     uint32_t m_nGeneration = kDefaultGeneration;

@@ -1,7 +1,8 @@
 // vesk-admin sim: drive the simulated scanners through their machine-wide
 // control values, so that every process using them sees the change. The
-// verbs both families share run on one description of each family; what
-// only the UPEK scanner has is in UpekSimActions.cpp.
+// verbs the families share run on one description of each family; what only
+// the UPEK scanner or the AuthenTec service client has is in
+// UpekSimActions.cpp and AuthentecSimActions.cpp.
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "SimFamily.h"
 #include "Text.h"
 #include "drivers/VeskBit2.h"
+#include "sim/afss/AfssSettings.h"
 #include "sim/atsc70/Atsc70Settings.h"
 #include "sim/bsapi/BsapiSettings.h"
 #include "sim/common/CRegValues.h"
@@ -24,6 +26,7 @@ namespace {
 namespace vb = vsim::veskbit;
 namespace bs = vsim::bsapi;
 namespace at = vsim::atsc70;
+namespace af = vsim::afss;
 
 std::u16string _VeskBitShow(const CSimFamily& family, std::u16string& sNote)
 {
@@ -109,7 +112,30 @@ const CSimFamily kAtsc70 = {
     {},
 };
 
-const CSimFamily* const kFamilies[] = {&kVeskBit, &kUpek, &kAtsc70};
+const CSimFamily kAuthentec = {
+    u"authentec",
+    af::kFamily,
+    {af::kSensors, 1, 0},
+    af::kSeed,
+    af::kImageFile,
+    af::kFingerDelayMs,
+    af::kScript,
+    af::kDefaultSeed,
+    af::kDefaultFingerDelayMs,
+    u"an image request",
+    AuthentecValues(),
+    u"one sensor, client generation " + Decimal(af::kDefaultGeneration) + u", images of " +
+        Decimal(af::kDefaultWidth) + u" x " + Decimal(af::kDefaultHeight) + u" pixels in format 0, versions " +
+        FromUtf8(af::FormatVersion(af::kDefaultVersion)) + u", no forced status, no fault, no events",
+    af::ParseScriptEntry,
+    af::FormatScriptEntry,
+    [](uint32_t, uint32_t) { return std::u16string(u"served at that size"); },
+    AuthentecShow,
+    AuthentecActions(),
+};
+
+const CSimFamily* const kFamilies[] = {&kVeskBit, &kUpek, &kAtsc70, &kAuthentec};
+const char16_t* const kFamilyNames = u"veskbit, upek, atsc70 or authentec";
 
 int _Attach(const CSimFamily& family, bool bAttached, const Args& args)
 {
@@ -233,13 +259,13 @@ std::u16string _ActionNames(const CSimFamily& family)
 int _Run(const Args& args)
 {
     if (args.empty())
-        Fail(u"missing simulator name (veskbit, upek or atsc70).");
+        Fail(u"missing simulator name (" + std::u16string(kFamilyNames) + u").");
     const CSimFamily* pFamily = nullptr;
     for (const CSimFamily* pCandidate : kFamilies)
         if (EqualsNoCase(args[0], pCandidate->m_pszName))
             pFamily = pCandidate;
     if (!pFamily)
-        Fail(u"unknown simulator '" + args[0] + u"' (veskbit, upek or atsc70).");
+        Fail(u"unknown simulator '" + args[0] + u"' (" + kFamilyNames + u").");
     if (args.size() == 1)
         return _Show(*pFamily, {});
     const Args rest(args.begin() + 2, args.end());
@@ -260,7 +286,9 @@ const CCommand kSimCommand = {
     u"vesk-admin sim: the simulated scanner libraries' machine-wide settings,\n"
     u"kept under HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Simulator\\<name> (64-bit view):\n"
     u"veskbit for the own-brand scanner (veskbit2), upek for the UPEK TCS3 (bsapi),\n"
-    u"atsc70 for the ATSC70 swipe library (which no lookup name selects).\n"
+    u"atsc70 for the ATSC70 swipe library (which no lookup name selects),\n"
+    u"authentec for the AuthenTec service's client library (AFSSClientLib); its\n"
+    u"service ATService is set with 'vesk-admin service'.\n"
     u"\n"
     u"  vesk-admin sim NAME                      show the settings\n"
     u"  vesk-admin sim NAME attach|detach        plug the scanner in or out\n"
@@ -275,14 +303,24 @@ const CCommand kSimCommand = {
     u"  vesk-admin sim upek size WIDTH HEIGHT    the scanner's own image size\n"
     u"  vesk-admin sim upek suspend|resume       another process takes the scanner, gives it back\n"
     u"  vesk-admin sim upek fault NAME           hand out a broken record (see below)\n"
+    u"  vesk-admin sim authentec generation 8|9  the client interface handed out\n"
+    u"  vesk-admin sim authentec format N        the images' format field (default 0)\n"
+    u"  vesk-admin sim authentec versions A.B.C.D [E.F.G.H]\n"
+    u"                                           the client library's and the service's\n"
+    u"                                           versions (one given: both)\n"
+    u"  vesk-admin sim authentec events TYPE:CODE[:PAYLOADTYPE...],...|none\n"
+    u"                                           events sent once after the next connect\n"
+    u"  vesk-admin sim authentec fault NAME      a broken answer (see below)\n"
     u"\n"
     u"FILE   a full path. veskbit centres a picture in 240 x 368 without scaling,\n"
     u"       cut at the edges when larger, on white when smaller; upek serves it\n"
-    u"       at its own size, which the library then turns upside down and fits.\n"
+    u"       at its own size, which the library then turns upside down and fits;\n"
+    u"       authentec serves it at its own size too, which the library fits.\n"
     u"N      0-4294967295; the same seed gives the same finger; successive images\n"
     u"       of one open device differ slightly. Setting a seed drops an image file.\n"
     u"MS     milliseconds from an attempt's first poll (veskbit), from the start\n"
-    u"       of a grab (upek) or of an acquisition (atsc70) to the image (default 300).\n"
+    u"       of a grab (upek), of an acquisition (atsc70) or of an image request\n"
+    u"       (authentec) to the image (default 300).\n"
     u"ENTRY  veskbit: [CALL:]STATUS, decimal or 0x hexadecimal. CALL is image (the\n"
     u"       default: the next VeskBitGetImage answers), open, close or attached. A\n"
     u"       call takes the first entry meant for it and removes it from the\n"
@@ -298,11 +336,18 @@ const CCommand kSimCommand = {
     u"       next message, 0-65535; 5 image ready, 12 and 13 end, 16-26 quality\n"
     u"       warnings), init, name, open, begin, end or create (a signed status\n"
     u"       that call answers instead of its own work).\n"
+    u"       authentec: [OP:]STATUS, decimal or 0x hexadecimal. OP is request (the\n"
+    u"       default), startup, connect, shutdown, cancel, list or versions; a\n"
+    u"       status other than 0 is answered instead of the call's work,\n"
+    u"       request:0 delivers an image at once.\n"
     u"V      0-4294967295, decimal or 0x hexadecimal (default 0x04030001).\n"
     u"WIDTH, HEIGHT  1-4096 pixels each (default 300 x 400).\n"
     u"NAME   of a fault: none, list-count (the list counts 1000 devices more than\n"
     u"       it holds), short-property (a 2-byte version), huge-image (an image\n"
     u"       claiming 4096 x 4096 pixels) or empty-image (a height of 0).\n"
+    u"       authentec: none, list-count (the sensor list counts one more than it\n"
+    u"       holds), image-short (a 16-byte image), pixels-over (more pixel bytes\n"
+    u"       than the image holds), width-zero, height-zero or width-huge (100000).\n"
     u"\n"
     u"The veskbit simulator reads its settings at every attach test, open and\n"
     u"close, at the first poll of every capture attempt and every 200 ms while it\n"

@@ -78,4 +78,9 @@ std::u16string ShownScript(const CSimFamily& family);
 std::u16string UpekShow(const CSimFamily& family, std::u16string& sNote);
 std::vector<CSimAction> UpekActions();
 
+// The AuthenTec service client's own part (AuthentecSimActions.cpp).
+std::u16string AuthentecShow(const CSimFamily& family, std::u16string& sNote);
+std::vector<CSimAction> AuthentecActions();
+std::vector<const WCHAR*> AuthentecValues();  // every value reset removes
+
 }  // namespace vadmin
