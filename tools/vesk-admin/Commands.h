@@ -20,5 +20,6 @@ extern const CCommand kOrderCommand;
 extern const CCommand kSnapshotsCommand;
 extern const CCommand kTrayCommand;
 extern const CCommand kSimCommand;
+extern const CCommand kServiceCommand;
 
 }  // namespace vadmin

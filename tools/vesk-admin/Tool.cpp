@@ -19,6 +19,7 @@ const CCommand* const kCommands[] = {
     &kSnapshotsCommand,
     &kTrayCommand,
     &kSimCommand,
+    &kServiceCommand,
 };
 
 const char16_t* const kSeeHelp = u"'vesk-admin --help' lists the commands.";
