@@ -262,6 +262,63 @@ TEST_F(AdminTest, SettingsRoundTripOrSayWhyTheyAreIgnored)
         EXPECT_EQ(Stored(kLM, kSim, name).first, DWORD(REG_NONE));
 }
 
+// The AuthenTec simulator's own verbs and the service state its drivers ask
+// the Service Control Manager for: what is written, and what is shown.
+TEST_F(AdminTest, AuthentecSettingsAndServiceStates)
+{
+    const std::u16string afss = u"SOFTWARE\\vesk\\Simulator\\afss";
+    const std::u16string service = u"SYSTEM\\CurrentControlSet\\Services\\ATService";
+    const std::vector<std::string> sim = {"sim", "authentec"};
+    const std::vector<std::string> state = {"service", "ATService"};
+    const struct {
+        std::vector<std::string> args;
+        std::u16string key, name;
+        DWORD type;
+        Bytes data;
+        std::vector<std::string> show;
+        std::string shown;
+    } cases[] = {
+        {{"sim", "authentec", "generation", "8"}, afss, u"Generation", REG_DWORD, Dword(8), sim,
+         "client generation: 8\n"},
+        {{"sim", "authentec", "format", "0x3"}, afss, u"ImageFormat", REG_DWORD, Dword(3), sim, ", format 3\n"},
+        {{"sim", "authentec", "versions", "8.1.2.30", "8.1.2.31"}, afss, u"ServiceVersion", REG_SZ,
+         Sz(u"8.1.2.31"), sim, "versions: client library 8.1.2.30, service 8.1.2.31\n"},
+        {{"sim", "authentec", "versions", "0.0.0.0"}, afss, u"ServiceVersion", REG_SZ, Sz(u"0.0.0.0"), sim,
+         "versions: client library 0.0.0.0, service 0.0.0.0\n"},
+        {{"sim", "authentec", "events", "12:1:1:0x2,0:0"}, afss, u"Events", REG_MULTI_SZ,
+         MultiSz({u"12:1:1:2", u"0:0"}), sim, "events after the next connect: 12:1:1:2 0:0\n"},
+        {{"sim", "authentec", "fault", "image-short"}, afss, u"Fault", REG_SZ, Sz(u"image-short"), sim,
+         "fault: image-short\n"},
+        {{"sim", "authentec", "script", "connect:5", "0x1008"}, afss, u"Script", REG_MULTI_SZ,
+         MultiSz({u"connect:0x0005", u"request:0x1008"}), sim, "script: connect:0x0005 request:0x1008\n"},
+        {{"sim", "authentec", "detach"}, afss, u"Sensors", REG_DWORD, Dword(0), sim, "sensors: 0\n"},
+        {{"service", "ATService", "pending"}, service, u"CurrentState", REG_DWORD, Dword(2), state,
+         "service ATService: pending\n"},
+        {{"service", "ATService", "stopped"}, service, u"CurrentState", REG_DWORD, Dword(1), state,
+         "service ATService: stopped\n"},
+        {{"service", "ATService", "RUNNING"}, service, u"Type", REG_DWORD, Dword(0x10), state,
+         "service ATService: running\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        const auto set = Admin(c.args);
+        ASSERT_EQ(set.exitCode, 0) << set.err;
+        EXPECT_EQ(Stored(kLM, c.key, c.name), std::make_pair(c.type, c.data));
+        const auto shown = Admin(c.show);
+        EXPECT_EQ(shown.exitCode, 0) << shown.err;
+        EXPECT_NE(shown.out.find(c.shown), std::string::npos) << shown.out;
+    }
+
+    testkit::SetValue(kLM, afss, u"ConnectStatus", REG_DWORD, Dword(0x1006));
+    EXPECT_NE(Admin(sim).out.find("forced statuses: connect:0x00001006\n"), std::string::npos);
+    ASSERT_EQ(Admin({"sim", "authentec", "reset"}).exitCode, 0);
+    for (const char16_t* name : {u"Generation", u"ServiceVersion", u"Events", u"Fault", u"Script", u"ConnectStatus"})
+        EXPECT_EQ(Stored(kLM, afss, name).first, DWORD(REG_NONE));
+    ASSERT_EQ(Admin({"service", "ATService", "absent"}).exitCode, 0);
+    EXPECT_EQ(Stored(kLM, service, u"Type").first, DWORD(REG_NONE));
+    EXPECT_EQ(Admin(state).out, "service ATService: absent\n");
+}
+
 // Bad arguments and registry failures: exit 1, one line on standard error,
 // nothing on standard output and nothing written. One row per distinct
 // refusal path of the parser and of each command's checks.
@@ -295,7 +352,7 @@ TEST_F(AdminTest, BadArgumentsGiveOneLineAndWriteNothing)
          "unknown scanner name 'upek tcs3' (names compare exactly: did you mean 'Upek TCS3'?)"},
         {{"snapshots", "--folder", std::string(4096, 'a')}, "the folder has 4096 characters"},
         {{"tray", "maybe"}, "unknown setting 'maybe' (on or off)."},
-        {{"sim", "bsapi"}, "unknown simulator 'bsapi' (veskbit, upek or atsc70)."},
+        {{"sim", "bsapi"}, "unknown simulator 'bsapi' (veskbit, upek, atsc70 or authentec)."},
         {{"sim", "atsc70", "script", "grab:1"},
          "the call before ':' is not message, init, name, open, begin, end or create"},
         {{"sim", "veskbit", "wiggle"}, "unknown action 'wiggle'"},
@@ -309,6 +366,15 @@ TEST_F(AdminTest, BadArgumentsGiveOneLineAndWriteNothing)
          "bad script entry 'open:0x10000': '0x10000' is not a number of 0-0xFFFF"},
         {{"sim", "veskbit", "script", "poll:1"},
          "the call before ':' is not attached, open, image or close"},
+        {{"sim", "authentec", "generation", "7"}, "'7' is not a client generation (8 or 9)."},
+        {{"sim", "authentec", "versions", "8.1.2"}, "'8.1.2' is not a version (A.B.C.D"},
+        {{"sim", "authentec", "versions", "1.2.3.4", "1.2.3.x"}, "'1.2.3.x' is not a version"},
+        {{"sim", "authentec", "events", "1:0,12"}, "bad event '12': an event is TYPE:CODE"},
+        {{"sim", "authentec", "fault", "slow"}, "unknown fault 'slow' (none, list-count,"},
+        {{"sim", "authentec", "script", "open:1"}, "the call before ':' is not startup, connect,"},
+        {{"service"}, "missing service name."},
+        {{"service", "Svc\\A", "running"}, "'Svc\\A' is not a service name."},
+        {{"service", "ATService", "started"}, "unknown state 'started' (running, stopped, pending or absent)."},
         {{"logging", "--off"},
          "cannot write HKEY_LOCAL_MACHINE\\SOFTWARE\\vesk\\Diagnostics\\Configuration: access is "
          "denied (Win32 error 5).",
