@@ -13,7 +13,14 @@ struct evp_md_ctx_st;
 
 namespace pal {
 
-class CCryptProvider : public CKernelObject {};
+class CCryptProvider : public CKernelObject {
+public:
+    explicit CCryptProvider(DWORD nType) : m_nType(nType) {}
+    DWORD Type() const { return m_nType; }
+
+private:
+    DWORD m_nType;
+};
 
 class CCryptHash : public CKernelObject {
 public:

@@ -32,6 +32,14 @@ bool KnownProvider(DWORD nType)
 // A provider that breaks: the functions VESK_CRYPT_FAIL names fail with NTE_FAIL.
 bool Broken(const char* pszFunction) { return pal::SettingListHas("VESK_CRYPT_FAIL", pszFunction); }
 
+// "CryptDeriveKey:PROV_DH_SCHANNEL" in VESK_CRYPT_FAIL: that type's provider
+// derives no key while the others still do, as Wine's does.
+bool NoDerivation(DWORD nProvType)
+{
+    return nProvType == PROV_DH_SCHANNEL &&
+           pal::SettingListHas("VESK_CRYPT_FAIL", "CryptDeriveKey:PROV_DH_SCHANNEL");
+}
+
 // OpenSSL frees its state in an exit handler of its own, registered at its
 // first use: a thread that still seals a message while the process exits (a
 // capture the library's detach is waiting for) would find it gone. Every use
@@ -63,7 +71,7 @@ BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* phProv, LPCWSTR szContainer, LPCWST
         return Fail(NTE_BAD_FLAGS);
     if (!(dwFlags & (CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET)))
         return Fail(NTE_BAD_KEYSET);
-    *phProv = Insert(std::make_shared<CCryptProvider>());
+    *phProv = Insert(std::make_shared<CCryptProvider>(dwProvType));
     return TRUE;
 }
 
@@ -183,8 +191,11 @@ BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
 {
     if (Broken("CryptDeriveKey"))
         return Fail(NTE_FAIL);
-    if (!FindCryptObject<CCryptProvider>(hProv, NTE_BAD_UID))
+    const auto provider = FindCryptObject<CCryptProvider>(hProv, NTE_BAD_UID);
+    if (!provider)
         return FALSE;
+    if (NoDerivation(provider->Type()))
+        return Fail(NTE_BAD_ALGID);
     const auto hash = FindCryptObject<CCryptHash>(hBaseData, NTE_BAD_HASH);
     if (!hash)
         return FALSE;

@@ -14,6 +14,7 @@ typedef unsigned int ALG_ID;
 #define PROV_RSA_FULL 1
 #define PROV_DH_SCHANNEL 18
 #define PROV_RSA_AES 24
+#define MS_ENHANCED_PROV_W u"Microsoft Enhanced Cryptographic Provider v1.0"
 #define CRYPT_VERIFYCONTEXT 0xf0000000
 #define CRYPT_NEWKEYSET 0x8
 

@@ -1,5 +1,6 @@
 #include "channel/C3DESEncode.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -67,15 +68,16 @@ uint32_t SeedFromRandom(const BYTE* pRandom)
 
 // Acquires a verify-only context, creating the key set when the provider
 // reports none; logs each failed attempt with the caller's pattern.
-bool AcquireVerifyContext(HCRYPTPROV& hProv, DWORD nProvType, const WCHAR* pszPattern)
+bool AcquireVerifyContext(HCRYPTPROV& hProv, DWORD nProvType, const WCHAR* pszPattern,
+                          const WCHAR* pszProvider = nullptr)
 {
-    if (CryptAcquireContextW(&hProv, nullptr, nullptr, nProvType, CRYPT_VERIFYCONTEXT))
+    if (CryptAcquireContextW(&hProv, nullptr, pszProvider, nProvType, CRYPT_VERIFYCONTEXT))
         return true;
     const DWORD nCode = GetLastError();
     LogCallError(W("CryptAcquireContext"), nCode, pszPattern);
     if (!IsBadKeyset(nCode))
         return false;
-    if (CryptAcquireContextW(&hProv, nullptr, nullptr, nProvType,
+    if (CryptAcquireContextW(&hProv, nullptr, pszProvider, nProvType,
                              CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
         return true;
     LogCallError(W("CryptAcquireContext"), GetLastError(), pszPattern);
@@ -190,24 +192,45 @@ void C3DESEncode::StreamSink::SetSeed(uint32_t nSeed)
 
 bool C3DESEncode::StreamSink::MakeSessionKey()
 {
-    if (!AcquireVerifyContext(m_hProv, m_nProvType, kDetailPattern))
-        return false;
+    const EDerived eFirst = _DeriveSessionKey(m_nProvType, nullptr, false);
+    if (eFirst != EDerived::NoKey)
+        return eFirst == EDerived::Key;
+    // Some providers of this type cannot derive a triple-DES key (Wine's
+    // cannot). The enhanced RSA provider derives it from the same SHA-1 hash
+    // in the same documented way, so the bytes on the wire do not change.
+    static std::atomic<bool> s_bFallbackLogged{false};
+    if (!s_bFallbackLogged.exchange(true))
+        LogDebugLine([] {
+            return WString(W("The channel's key provider derives no triple-DES key; using the "
+                             "enhanced RSA provider"));
+        });
+    Release();
+    return _DeriveSessionKey(PROV_RSA_FULL, MS_ENHANCED_PROV_W, true) == EDerived::Key;
+}
+
+C3DESEncode::StreamSink::EDerived
+C3DESEncode::StreamSink::_DeriveSessionKey(DWORD nProvType, const WCHAR* pszProvider,
+                                           bool bLogDerive)
+{
+    if (!AcquireVerifyContext(m_hProv, nProvType, kDetailPattern, pszProvider))
+        return EDerived::Failed;
     if (!CryptCreateHash(m_hProv, m_nHashAlg, 0, 0, &m_hHash)) {
         m_hHash = 0;
         LogLastError(W("CryptCreateHash"));
-        return false;
+        return EDerived::Failed;
     }
     if (!CryptHashData(m_hHash, m_pKeyMaterial.get(), m_nKeyMaterialLen, 0)) {
         LogLastError(W("CryptHashData"));
-        return false;
+        return EDerived::Failed;
     }
     if (!CryptDeriveKey(m_hProv, m_nCipherAlg, m_hHash, 0, &m_hKey)) {
         m_hKey = 0;
-        LogLastError(W("CryptDeriveKey"));
-        return false;
+        if (bLogDerive)
+            LogLastError(W("CryptDeriveKey"));
+        return EDerived::NoKey;
     }
     m_bReady = true;
-    return true;
+    return EDerived::Key;
 }
 
 bool C3DESEncode::StreamSink::_AppendDigest(BYTE* pData, DWORD& nLen)

@@ -61,6 +61,8 @@ public:
         uint32_t GetKeyMaterialLen() const { return m_nKeyMaterialLen; }
 
     private:
+        enum class EDerived { Key, NoKey, Failed };
+        EDerived _DeriveSessionKey(DWORD nProvType, const WCHAR* pszProvider, bool bLogDerive);
         bool _AppendDigest(BYTE* pData, DWORD& nLen);
         // SHA-1 of the data into pDigest (kDigestLen bytes); false when it cannot be had.
         bool _Digest(const BYTE* pData, DWORD nLen, BYTE* pDigest);

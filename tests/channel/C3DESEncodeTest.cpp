@@ -145,4 +145,23 @@ TEST(C3DESEncode, AHashThatCannotBeHadIsNoTampering)
         EXPECT_EQ(sLine.find("not identical"), std::string::npos) << sLine;
 }
 
+// A provider that derives no triple-DES key gives way to the enhanced RSA one:
+// the same envelope, one debug line however often, and no error.
+TEST(C3DESEncode, AProviderWithoutDerivationSealsTheSameEnvelope)
+{
+    CMyByteArray direct, fallback, out;
+    ASSERT_TRUE(C3DESEncode::SerializeWithSeed(Bytes(40, 9), direct, 7));
+    pal::SetSetting("VESK_CRYPT_FAIL", "CryptDeriveKey:PROV_DH_SCHANNEL");
+    loglines::Clear();
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(C3DESEncode::SerializeWithSeed(Bytes(40, 9), fallback, 7));
+    EXPECT_TRUE(C3DESEncode::Deserialize(direct, out));
+    pal::ClearSetting("VESK_CRYPT_FAIL");
+    ASSERT_EQ(fallback.GetSize(), direct.GetSize());
+    EXPECT_EQ(std::memcmp(fallback.GetData(), direct.GetData(), direct.GetSize()), 0);
+    EXPECT_EQ(loglines::Debug().size(), 1u);
+    EXPECT_TRUE(loglines::Errors().empty());
+}
+
 } // namespace
+
