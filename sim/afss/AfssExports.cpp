@@ -9,6 +9,7 @@
 #include "sim/afss/CAfssSim.h"
 #include "sim/common/SimExports.h"
 #include "sim/common/SimText.h"
+#include "support/ThisModule.h"
 
 using namespace AuthenTec::AFSSClientLib;
 using vsim::afss::CAfssSim;
@@ -96,6 +97,20 @@ public:
 
 CClient9 g_client9;
 CClient8 g_client8;
+
+}  // namespace
+
+// The library's own module, which its event thread holds while it runs.
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD nReason, LPVOID /*pReserved*/)
+{
+    if (nReason == DLL_PROCESS_ATTACH)
+        SetThisModule(hInstance);
+    return TRUE;
+}
+
+namespace {
+
+const CModuleAttachment g_attachment(DllMain);
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "sim/common/GreyImageReader.h"
 #include "sim/common/RidgeGenerator.h"
 #include "sim/common/SimText.h"
+#include "support/ThisModule.h"
 
 namespace vsim::afss {
 
@@ -156,10 +157,17 @@ uint32_t CAfssSim::Startup(AFSSEventCallback pfnCallback, void* pContext, uint32
     // it sees that it is no longer the delivering one.
     if (m_hThread)
         CloseHandle(m_hThread);
+    // The thread keeps the library loaded until its last act: a caller may
+    // unload the library as soon as Shutdown has returned.
+    auto pStart = std::make_unique<CThreadStart>(CThreadStart{this, HoldThisModule()});
     unsigned nThreadId = 0;
-    m_hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, _EventThread, this, 0, &nThreadId));
-    if (!m_hThread)
+    m_hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, _EventThread, pStart.get(), 0, &nThreadId));
+    if (!m_hThread) {
+        if (pStart->m_hHeld)
+            FreeLibrary(pStart->m_hHeld);
         return _Refuse(kAfssSimStatusFailed, "no event thread");
+    }
+    pStart.release();
     m_nThreadId = nThreadId;
     m_bStopEvents = false;
     m_pfnCallback = pfnCallback;
@@ -213,6 +221,7 @@ uint32_t CAfssSim::Shutdown()
         hThread = _EndSession();
     }
     _Join(hThread);
+    _AwaitRequestEnd();
     return oStatus.value_or(0);
 }
 
@@ -360,14 +369,13 @@ void CAfssSim::Reset()
         hThread = _EndSession();
     }
     _Join(hThread);
+    _AwaitRequestEnd();
     const CCriticalSectionLock lock(m_lock);
     m_overrides = COverrides();
     m_script.Clear();
     m_vQueued.clear();
     m_nFrame = 0;
-    const uint32_t nWaiting = m_stats.m_nWaiting;
     m_stats = CAfssSimStats();
-    m_stats.m_nWaiting = nWaiting;  // a request still leaving its wait
     m_problems.Clear();
 }
 
@@ -514,9 +522,16 @@ std::string CAfssSim::GetLastProblem()
     return m_problems.Last();
 }
 
-unsigned __stdcall CAfssSim::_EventThread(void* pSim)
+unsigned __stdcall CAfssSim::_EventThread(void* pStart)
 {
-    static_cast<CAfssSim*>(pSim)->_DeliverEvents();
+    HMODULE hHeld = nullptr;
+    {
+        const std::unique_ptr<CThreadStart> start(static_cast<CThreadStart*>(pStart));
+        hHeld = start->m_hHeld;
+        start->m_pSim->_DeliverEvents();
+    }
+    if (hHeld)
+        FreeLibraryAndExitThread(hHeld, 0);
     return 0;
 }
 
@@ -703,6 +718,23 @@ void CAfssSim::_Join(HANDLE hThread)
         m_problems.Report("the event callback did not return within " + std::to_string(kJoinMs) + " ms");
     }
     CloseHandle(hThread);
+}
+
+// The ended request leaves within a look; the caller then sees no request
+// waiting, as after the real client's Shutdown.
+void CAfssSim::_AwaitRequestEnd()
+{
+    const Clock::time_point tEnd = Clock::now() + std::chrono::milliseconds(kJoinMs);
+    for (;;) {
+        {
+            const CCriticalSectionLock lock(m_lock);
+            if (!m_bWaiting)
+                return;
+        }
+        if (Clock::now() >= tEnd)
+            return;
+        Sleep(1);
+    }
 }
 
 uint32_t CAfssSim::_Refuse(uint32_t nStatus, const std::string& sProblem)

@@ -103,7 +103,12 @@ private:
         std::vector<uint8_t> m_vImage;  // the data of a DisplayImage payload
     };
 
-    static unsigned __stdcall _EventThread(void* pSim);
+    struct CThreadStart {
+        CAfssSim* m_pSim;
+        HMODULE m_hHeld;  // the thread's reference on the library, or null
+    };
+
+    static unsigned __stdcall _EventThread(void* pStart);
     void _DeliverEvents();
 
     CSettings _Settings() const;
@@ -119,6 +124,7 @@ private:
     // Ends the session; returns the event thread for the caller to join.
     HANDLE _EndSession();
     void _Join(HANDLE hThread);
+    void _AwaitRequestEnd();
     uint32_t _Refuse(uint32_t nStatus, const std::string& sProblem);
 
     CCriticalSection m_lock;
