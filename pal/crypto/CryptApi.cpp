@@ -65,8 +65,9 @@ BOOL WINAPI CryptAcquireContextW(HCRYPTPROV* phProv, LPCWSTR szContainer, LPCWST
         return Fail(ERROR_INVALID_PARAMETER);
     if (dwFlags & ~(CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET))
         return Fail(NTE_BAD_FLAGS);
+    // Types run from 1 to 999; one in that range without a provider is undefined.
     if (!KnownProvider(dwProvType))
-        return Fail(NTE_BAD_PROV_TYPE);
+        return Fail(dwProvType == 0 || dwProvType > 999 ? NTE_BAD_PROV_TYPE : NTE_PROV_TYPE_NOT_DEF);
     if (szContainer && (dwFlags & CRYPT_VERIFYCONTEXT))
         return Fail(NTE_BAD_FLAGS);
     if (!(dwFlags & (CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET)))

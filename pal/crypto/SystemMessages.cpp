@@ -33,6 +33,7 @@ constexpr SMessage kMessages[] = {
     {static_cast<DWORD>(NTE_BAD_HASH_STATE), u"Hash not valid for use in specified state."},
     {static_cast<DWORD>(NTE_NO_MEMORY), u"Insufficient memory available for the operation."},
     {static_cast<DWORD>(NTE_BAD_PROV_TYPE), u"Invalid provider type specified."},
+    {static_cast<DWORD>(NTE_PROV_TYPE_NOT_DEF), u"Provider type not defined."},
     {static_cast<DWORD>(NTE_BAD_KEYSET), u"Keyset does not exist"},
     {static_cast<DWORD>(NTE_FAIL), u"An internal error occurred."},
 };

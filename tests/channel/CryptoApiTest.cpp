@@ -19,6 +19,15 @@ public:
                                          CRYPT_VERIFYCONTEXT));
         EXPECT_TRUE(CryptCreateHash(m_hProv, CALG_SHA1, 0, 0, &m_hHash));
         EXPECT_TRUE(CryptHashData(m_hHash, material, sizeof material, 0));
+        if (CryptDeriveKey(m_hProv, CALG_3DES, m_hHash, 0, &m_hKey))
+            return;
+        // As the channel does where this provider derives no key (Wine's): the
+        // enhanced RSA provider's key from the same hash must be the same.
+        EXPECT_TRUE(CryptDestroyHash(m_hHash) && CryptReleaseContext(m_hProv, 0));
+        EXPECT_TRUE(CryptAcquireContextW(&m_hProv, nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,
+                                         CRYPT_VERIFYCONTEXT));
+        EXPECT_TRUE(CryptCreateHash(m_hProv, CALG_SHA1, 0, 0, &m_hHash));
+        EXPECT_TRUE(CryptHashData(m_hHash, material, sizeof material, 0));
         EXPECT_TRUE(CryptDeriveKey(m_hProv, CALG_3DES, m_hHash, 0, &m_hKey));
     }
     ~CKnownKey()
@@ -77,8 +86,10 @@ TEST(CryptoApi, DecryptRejectsBadPaddingAndLength)
 TEST(CryptoApi, AcquireHandleAndMessageErrors)
 {
     HCRYPTPROV hProv = 0;
-    EXPECT_FALSE(CryptAcquireContextW(&hProv, nullptr, nullptr, 999, CRYPT_VERIFYCONTEXT));
+    EXPECT_FALSE(CryptAcquireContextW(&hProv, nullptr, nullptr, 1000, CRYPT_VERIFYCONTEXT));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NTE_BAD_PROV_TYPE));
+    EXPECT_FALSE(CryptAcquireContextW(&hProv, nullptr, nullptr, 999, CRYPT_VERIFYCONTEXT));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(NTE_PROV_TYPE_NOT_DEF));
     EXPECT_FALSE(CryptAcquireContextW(&hProv, nullptr, nullptr, PROV_DH_SCHANNEL, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NTE_BAD_KEYSET));
     ASSERT_TRUE(CryptAcquireContextW(&hProv, nullptr, nullptr, PROV_DH_SCHANNEL,
