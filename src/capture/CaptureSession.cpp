@@ -104,38 +104,44 @@ void LogDebugText(const WString& sText)
         LogDebug(sText.c_str());
 }
 
+// Whether a replacing start tells the capture to end. A remote capture is
+// left to end by itself; a local one without a driver (an AuthenTec capture
+// whose probe failed) would otherwise repeat its failing attempts for ever.
+bool IsToldToEnd(const ExtractionThreadData& data)
+{
+    return data.sensor.load() || data.type != FS_TYPE_REMOTE;
+}
+
 // Detaches a running capture: its caller gets no further event.
-void Detach(ExtractionThreadData& data, CSensor& sensor)
+void Detach(ExtractionThreadData& data)
 {
     data.RequestEnd();
     data.callback.store(nullptr);
-    sensor.CloseSensor();
+    if (CSensor* pSensor = data.sensor.load())
+        pSensor->CloseSensor();
 }
 
 void ReplaceRunning(const std::shared_ptr<ExtractionThreadData>& pOld)
 {
     LogWarning(W("CSensor::StartExtraction(): CSensor::m_pThreadData exists !"));
-    if (pOld->sensor.load()) {
+    if (IsToldToEnd(*pOld)) {
         pOld->RequestEnd();
         Sleep(kReplacePauseMilliseconds);
         const auto pStill = CSensor::GetThreadData();
-        CSensor* pSensor = pStill ? pStill->sensor.load() : nullptr;
-        if (pSensor) {
-            pStill->callback.store(nullptr);
-            pSensor->CloseSensor();
+        if (pStill && IsToldToEnd(*pStill)) {
+            Detach(*pStill);
             LogWarning(W("CSensor::StartExtraction(): CSensor::m_pThreadData exists. stopping old thread !"));
         } else {
             LogWarning(W("CSensor::StartExtraction(): CSensor::m_pThreadData does not exists. !"));
         }
         Sleep(kReplacePauseMilliseconds);
     }
-    // A remote capture is not told to end; it gets the same time to end by itself.
     for (int nPass = 1; nPass <= kReplaceWaitPasses; ++nPass) {
         const auto pRunning = CSensor::GetThreadData();
         if (!pRunning)
             break;
-        if (CSensor* pSensor = pRunning->sensor.load())
-            Detach(*pRunning, *pSensor);
+        if (IsToldToEnd(*pRunning))
+            Detach(*pRunning);
         LogDebugText(Format(W("CSensor::StartExtraction(): CSensor::m_pThreadData is not NULL: "
                               "Sleeping %d mS. %d. time"),
                             kReplaceWaitMilliseconds, nPass));
