@@ -3,10 +3,12 @@
 #include <chrono>
 #include <cstring>
 
+#include "drivers/AuthentecServiceSensor.h"
 #include "drivers/CUpekSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "image/CRawImg.h"
+#include "pal/text/text.h"
 #include "support/Registry.h"
 #include "veskbit2/VeskBitSimControl.h"
 
@@ -16,7 +18,11 @@ CVeskBitDevice* GetVeskBitSensor()
     static CVeskBitDevice device(0, 1);
     return &device;
 }
-Authentec9Sensor* GetAuthentec9Sensor() { return nullptr; }
+Authentec9Sensor* GetAuthentec9Sensor()
+{
+    static Authentec9Sensor sensor;
+    return &sensor;
+}
 namespace {
 std::atomic<bool> g_bRealUpek{false};
 }  // namespace
@@ -119,8 +125,23 @@ CSensor& RealUpek()
 
 void UseRealUpek(bool bReal) { g_bRealUpek = bReal; }
 
+CAfssSimLink& AfssSim()
+{
+    static CAfssSimLink link(pal::FromUtf8(VESK_AFSS_SIM));
+    return link;
+}
+
+void SetAfssService(bool bRunning)
+{
+    const std::u16string key = u"SYSTEM\\CurrentControlSet\\Services\\ATService";
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+    if (bRunning)
+        testkit::SetValue(HKEY_LOCAL_MACHINE, key, u"CurrentState", REG_DWORD, testkit::Dword(SERVICE_RUNNING));
+}
+
 CaptureTest::CaptureTest()
 {
+    AfssSim().AfssSimReset();
     VeskBitSimReset();
     BsapiSimReset();
     ScriptedUpek().Reset(false);
@@ -135,6 +156,8 @@ CaptureTest::~CaptureTest()
     // The driver's connection and lost-focus flag are class-wide: the next
     // test starts closed and with the scanner its own.
     RealUpek().CloseSensor();
+    GetAuthentec9Sensor()->CloseSensor();
+    AfssSim().AfssSimReset();
     CUpekSensor::UpekCBF(nullptr, ABS_MSG_PROCESS_RESUME, nullptr);
     BsapiSimReset();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/TestMachine.h"
+#include "afss/AfssSimControl.h"
 #include "bsapi/BsapiSimControl.h"
 #include "drivers/CSensor.h"
 #include "veskbit2/VeskBitSimControl.h"
@@ -61,6 +62,11 @@ CScriptedSensor& ScriptedUpek();
 CSensor& RealUpek();
 // Which of the two the UPEK slot holds; each test starts with the scripted one.
 void UseRealUpek(bool bReal);
+
+// The AuthenTec service client library beside the program, as the driver
+// loads it, and the state of its service (absent unless a test runs it).
+CAfssSimLink& AfssSim();
+void SetAfssService(bool bRunning);
 
 class CaptureTest : public ::testing::Test {
 protected:

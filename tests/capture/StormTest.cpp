@@ -32,6 +32,12 @@ const Family kFamilies[] = {
          BsapiSimSetDevices(1);
          BsapiSimSetFingerDelay(10);
      }},
+    {"AuthenTec", FS_TYPE_AUTHENTEC, FS_EVENT_READY_AUTHENTEC,
+     [] {
+         VeskBitSimSetAttached(false);
+         SetAfssService(true);
+         AfssSim().AfssSimSetFingerDelay(10);
+     }},
 };
 
 // Named in the test list by the family, not by its bytes.
@@ -91,13 +97,16 @@ TEST_P(Storm, EveryStartedCaptureEndsOnceOrIsDetached)
         EXPECT_LE(images, 1 + std::count(codes.begin(), codes.end(), family.ready));
     }
     EXPECT_GT(ended, 0);
-    // Every buffer BSAPI handed out went back.
+    // Every buffer BSAPI handed out went back; the service client is shut down.
     EXPECT_EQ(BsapiSimStats().m_nBuffersLive, 0u);
+    EXPECT_EQ(AfssSim().Stats().m_nStarted, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, Storm, ::testing::ValuesIn(kFamilies),
                          [](const ::testing::TestParamInfo<Family>& info) {
-                             return info.param.type == FS_TYPE_UPEK ? "Upek" : "VeskBit";
+                             return info.param.type == FS_TYPE_UPEK        ? "Upek"
+                                    : info.param.type == FS_TYPE_AUTHENTEC ? "Authentec"
+                                                                           : "VeskBit";
                          });
 
 }  // namespace
