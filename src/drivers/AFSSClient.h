@@ -106,8 +106,8 @@ public:
 // (context, event) -> result; the caller removes the arguments.
 typedef uint32_t(__cdecl* AFSSEventCallback)(void* pContext, AFSSEvent* pEvent);
 
-// The newer library's client interface.
-class IAFSSClient {
+// The first eleven slots, the same in both generations.
+class IAFSSClientCommon {
 public:
     virtual uint32_t Reserved0() = 0;
     virtual uint32_t Reserved1() = 0;
@@ -122,6 +122,15 @@ public:
     // 10: blocks until the image is filled in place or the request ends.
     virtual uint32_t RequestSensorImage(AFSSSensorImage* pImage, uint32_t nArg1, uint32_t nArg2,
                                         uint32_t nArg3, uint32_t nPriority) = 0;
+
+protected:
+    ~IAFSSClientCommon() = default;
+};
+
+// The newer library's client interface (single inheritance: its own slots
+// follow the common ones).
+class IAFSSClient : public IAFSSClientCommon {
+public:
     virtual uint32_t Reserved11() = 0;
     virtual uint32_t Reserved12() = 0;
     virtual uint32_t Reserved13() = 0;
@@ -140,22 +149,10 @@ protected:
     ~IAFSSClient() = default;
 };
 
-// The older library's client interface: the same first eleven slots, the
-// cancel and the list one slot further on, then the software versions.
-class IAFSSClient8 {
+// The older library's: the cancel and the list one slot further on, then
+// the software versions.
+class IAFSSClient8 : public IAFSSClientCommon {
 public:
-    virtual uint32_t Reserved0() = 0;
-    virtual uint32_t Reserved1() = 0;
-    virtual uint32_t Reserved2() = 0;
-    virtual uint32_t Startup(AFSSEventCallback pfnCallback, void* pContext, uint32_t nFlags) = 0;  // 3
-    virtual uint32_t ConnectToService(uint32_t nMode, uint32_t nTimeoutSeconds, uint32_t nPort) = 0;  // 4
-    virtual uint32_t Shutdown() = 0;  // 5
-    virtual uint32_t Reserved6() = 0;
-    virtual uint32_t Reserved7() = 0;
-    virtual uint32_t Reserved8() = 0;
-    virtual uint32_t Reserved9() = 0;
-    virtual uint32_t RequestSensorImage(AFSSSensorImage* pImage, uint32_t nArg1, uint32_t nArg2,
-                                        uint32_t nArg3, uint32_t nPriority) = 0;  // 10
     virtual uint32_t Reserved11() = 0;
     virtual uint32_t Reserved12() = 0;
     virtual uint32_t Reserved13() = 0;

@@ -7,24 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "AfssTestKit.h"
 #include "drivers/AFSSClientLib.h"
 #include "pal/windows.h"
 
 namespace {
 
 using namespace AuthenTec::AFSSClientLib;
+using afsstest::CallSlot;
 
 constexpr size_t P = sizeof(void*);
-
-// Calls virtual slot nSlot of pObject by number. On the x86-64 System V ABI a
-// member function is a plain function taking the object first.
-template <class R, class... TArgs>
-R CallSlot(const void* pObject, int nSlot, TArgs... args)
-{
-    const void* const* table = *static_cast<const void* const* const*>(pObject);
-    return reinterpret_cast<R (*)(const void*, TArgs...)>(const_cast<void*>(table[nSlot]))(pObject,
-                                                                                           args...);
-}
 
 template <class T>
 void SetFieldAt(void* pObject, size_t nOffset, T value)

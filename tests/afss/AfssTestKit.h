@@ -22,6 +22,15 @@ inline uint8_t PicturePixel(uint32_t x, uint32_t y) { return uint8_t(1 + (x * 7 
 
 bool Contains(const std::vector<std::string>& lines, const std::string& text);
 
+// Calls virtual slot nSlot of pObject by number. On the x86-64 System V ABI a
+// member function is a plain function taking the object first.
+template <class R, class... TArgs>
+R CallSlot(const void* pObject, int nSlot, TArgs... args)
+{
+    const void* const* table = *static_cast<const void* const* const*>(pObject);
+    return reinterpret_cast<R (*)(const void*, TArgs...)>(const_cast<void*>(table[nSlot]))(pObject, args...);
+}
+
 // The front end's AuthenTec driver of this program: made by a capture test,
 // gone with it, so that it holds no library beyond its test.
 void SetFrontEndDriver(bool bMade);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "AfssTestKit.h"
+#include "drivers/AFSSClient.h"
 #include "drivers/AuthentecServiceSensor.h"
 #include "image/CRawImg.h"
 #include "pal/memory/memory.h"
@@ -14,6 +15,7 @@
 namespace afsstest {
 namespace {
 
+using namespace AuthenTec::AFSSClientLib;
 using Lines = std::vector<std::string>;
 
 class AuthentecDriver : public AuthentecTest {
@@ -28,6 +30,46 @@ protected:
     Authentec8Sensor m_older;
     CRawImg m_image;
 };
+
+// The slot numbers are the interface: each is called by number on the
+// library's own object and must reach the operation of that number.
+TEST_F(AuthentecDriver, EachGenerationsSlotsAreWhereTheLibraryHasThem)
+{
+    using Counter = uint32_t CAfssSimStats::*;
+    struct Row {
+        uint32_t generation;
+        int slot;
+        Counter counter;
+    };
+    const Row rows[] = {
+        {9, 4, &CAfssSimStats::m_nConnects},      {9, 5, &CAfssSimStats::m_nShutdowns},
+        {9, 10, &CAfssSimStats::m_nRequests},     {9, 20, &CAfssSimStats::m_nCancels},
+        {9, 21, &CAfssSimStats::m_nReservedCalls}, {9, 23, &CAfssSimStats::m_nListQueries},
+        {8, 20, &CAfssSimStats::m_nReservedCalls}, {8, 21, &CAfssSimStats::m_nCancels},
+        {8, 22, &CAfssSimStats::m_nListQueries},  {8, 23, &CAfssSimStats::m_nVersionQueries},
+    };
+    HMODULE hLibrary = LoadLibraryW(u"AFSSClientLib.dll");
+    ASSERT_NE(hLibrary, nullptr);
+    const auto pfnGet = reinterpret_cast<PFN_GetAFSSClientInterface>(
+        reinterpret_cast<void (*)()>(GetProcAddress(hLibrary, kGetAFSSClientInterface)));
+    ASSERT_NE(pfnGet, nullptr);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.generation * 100 + row.slot);
+        Sim().AfssSimSetGeneration(row.generation);
+        const void* const pClient = pfnGet(nullptr);
+        // Every slot called takes at most one object; a right-sized one of each.
+        AFSSSensorImage image;
+        AFSSSensorDescriptorList list;
+        AFSSSoftwareVersions versions;
+        void* const pArgument = row.slot == 10 ? static_cast<void*>(&image)
+                                : row.slot == 23 && row.generation == 8 ? static_cast<void*>(&versions)
+                                                                        : static_cast<void*>(&list);
+        const uint32_t nBefore = Sim().Stats().*row.counter;
+        CallSlot<uint32_t>(pClient, row.slot, pArgument, 0u, 0u, 0u, 0u);
+        EXPECT_EQ(Sim().Stats().*row.counter, nBefore + 1);
+    }
+    FreeLibrary(hLibrary);
+}
 
 TEST_F(AuthentecDriver, TheLibraryIsLoadedOnlyWhileTheServiceRuns)
 {
