@@ -40,13 +40,20 @@ constexpr uint32_t kRemotePixelBufferSize = 400000;
 // is for a callback that was running when the unload came.
 constexpr DWORD kUnloadWaitMilliseconds = 2000;
 
-void Publish(const std::shared_ptr<ExtractionThreadData>& pData)
+// Answers the capture it displaces: one that a concurrent start published
+// after this start's replace had looked.
+std::shared_ptr<ExtractionThreadData> Publish(const std::shared_ptr<ExtractionThreadData>& pData)
 {
     CSpinLockGuard guard(g_captureLock);
     if (!g_pCaptures)
         g_pCaptures = new SCaptures;
+    std::shared_ptr<ExtractionThreadData> pDisplaced;
+    for (const auto& pLive : g_pCaptures->live)
+        if (pLive.get() == g_pCaptures->pRunning)
+            pDisplaced = pLive;
     g_pCaptures->live.push_back(pData);
     g_pCaptures->pRunning = pData.get();
+    return pDisplaced;
 }
 
 // A thread that ends late must not hide a newer capture.
@@ -299,7 +306,10 @@ uint32_t CSensor::StartExtraction(FingerscannerCallback pfnCallback, uintptr_t n
     // record before its thread can reach its end.
     pData->m_pSelf = pData;
     pData->moduleHold = HoldThisModule();
-    Publish(pData);
+    // Two starts at once both find nothing to replace; the later one to
+    // publish ends the other, which would otherwise run on unseen.
+    if (const auto pDisplaced = Publish(pData); pDisplaced && IsToldToEnd(*pDisplaced))
+        Detach(*pDisplaced);
     unsigned nThreadId = 0;
     const uintptr_t hThread = _beginthreadex(nullptr, 0, ExtractionThread, pData.get(), 0, &nThreadId);
     if (!hThread) {
