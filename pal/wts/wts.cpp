@@ -2,7 +2,17 @@
 
 #include <cstdlib>
 
+#include "pal/base/settings.h"
 #include "pal/system/machine.h"
+
+bool pal::IsXrdpSession()
+{
+    const std::string sSession = GetSetting("VESK_RDP_SESSION");
+    if (!sSession.empty())
+        return sSession == "xrdp";
+    const char* pszXrdp = std::getenv("XRDP_SESSION");
+    return pszXrdp && *pszXrdp;
+}
 
 BOOL WINAPI WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass,
                                         LPWSTR* buffer, DWORD* bytesReturned)
@@ -22,8 +32,9 @@ BOOL WINAPI WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    *protocol = pal::NonEmptySetting("VESK_RDP_SESSION").empty() ? WTS_PROTOCOL_TYPE_CONSOLE
-                                                                  : WTS_PROTOCOL_TYPE_RDP;
+    *protocol = pal::NonEmptySetting("VESK_RDP_SESSION").empty() && !pal::IsXrdpSession()
+                    ? WTS_PROTOCOL_TYPE_CONSOLE
+                    : WTS_PROTOCOL_TYPE_RDP;
     *buffer = reinterpret_cast<LPWSTR>(protocol);
     *bytesReturned = sizeof(USHORT);
     return TRUE;

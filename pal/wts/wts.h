@@ -1,4 +1,5 @@
-// Terminal services: the session's client protocol (VESK_RDP_SESSION).
+// Terminal services: the session's client protocol (VESK_RDP_SESSION, or an
+// xrdp session).
 #pragma once
 #include "pal/base/lasterror.h"
 
@@ -12,7 +13,14 @@
 typedef enum _WTS_INFO_CLASS { WTSClientProtocolType = 16 } WTS_INFO_CLASS;
 
 // Only WTSClientProtocolType of the current session on the current server:
-// a USHORT, 2 (RDP) when VESK_RDP_SESSION is set, 0 (console) otherwise.
+// a USHORT, 2 (RDP) when VESK_RDP_SESSION is set or in an xrdp session,
+// 0 (console) otherwise.
 BOOL WINAPI WTSQuerySessionInformationW(HANDLE server, DWORD sessionId, WTS_INFO_CLASS infoClass,
                                         LPWSTR* buffer, DWORD* bytesReturned);
 void WINAPI WTSFreeMemory(PVOID memory);
+
+namespace pal {
+// Whether the channel is xrdp's: VESK_RDP_SESSION=xrdp, or no VESK_RDP_SESSION
+// and XRDP_SESSION set (xrdp-sesman sets it for every session it starts).
+bool IsXrdpSession();
+}  // namespace pal

@@ -7,14 +7,14 @@
 #include <mutex>
 #include <string>
 
-#include "pal/base/handles.h"
 #include "pal/base/wintypes.h"
 #include "sim/rdp/CFileDescriptor.h"
+#include "sim/rdp/CWtsChannel.h"
 #include "sim/rdp/RdpWire.h"
 
 namespace vrdp {
 
-class CSessionChannel : public pal::CKernelObject {
+class CSessionChannel : public CWtsChannel {
 public:
     // ERROR_SUCCESS and the channel, else the Win32 code for the caller:
     // ERROR_FILE_NOT_FOUND when no client answers, the client's own code when
@@ -26,12 +26,12 @@ public:
 
     // Each answers ERROR_SUCCESS or the Win32 code of the failure; once the
     // client is gone, every call answers ERROR_BROKEN_PIPE.
-    DWORD Write(const uint8_t* pData, ULONG nLength);
-    DWORD Read(ULONG nTimeoutMs, uint8_t* pBuffer, ULONG nSize, ULONG& nRead);
+    DWORD Write(const uint8_t* pData, ULONG nLength) override;
+    DWORD Read(ULONG nTimeoutMs, uint8_t* pBuffer, ULONG nSize, ULONG& nRead) override;
     // Ends the connection; a call under way on another thread returns at once.
     // The descriptor itself is closed with the object, so it cannot be reused
     // under that call.
-    void Shutdown();
+    void Shutdown() override;
 
 private:
     DWORD _Broken();

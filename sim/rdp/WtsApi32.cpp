@@ -1,5 +1,6 @@
 // WtsApi32.dll of the Linux build: the session side of static virtual
-// channels, over the local socket of vesk-rdp-client (sim/rdp/RdpWire.h).
+// channels, over the local socket of vesk-rdp-client (sim/rdp/RdpWire.h), or
+// in an xrdp session over xrdp's own channel server (sim/rdp/CXrdpChannel.h).
 // The codes it answers with are Windows' own for the same cases.
 #include <cstring>
 #include <memory>
@@ -9,15 +10,16 @@
 #include "pal/wts/channel.h"
 #include "pal/wts/wts.h"
 #include "sim/rdp/CSessionChannel.h"
+#include "sim/rdp/CXrdpChannel.h"
 #include "sim/rdp/WtsErrors.h"
 
 namespace {
 
-using vrdp::CSessionChannel;
+using vrdp::CWtsChannel;
 
 // Channels are kernel objects of this library's own copy of pal/, whose
 // handles are never reused: a stale or foreign handle is refused.
-std::shared_ptr<CSessionChannel> Find(HANDLE handle) { return pal::FindHandleOf<CSessionChannel>(handle); }
+std::shared_ptr<CWtsChannel> Find(HANDLE handle) { return pal::FindHandleOf<CWtsChannel>(handle); }
 
 BOOL Fail(DWORD nCode)
 {
@@ -38,11 +40,17 @@ HANDLE WINAPI WTSVirtualChannelOpen(HANDLE hServer, DWORD SessionId, LPSTR pVirt
         return nullptr;
     }
     // A console session has no client and so no channel.
+    const std::string sName(pVirtualName, nName);
     const std::string sSocket = pal::GetSetting("VESK_RDP_SESSION");
-    std::shared_ptr<CSessionChannel> channel;
-    const DWORD nCode = sSocket.empty()
-                            ? ERROR_FILE_NOT_FOUND
-                            : CSessionChannel::Open(sSocket, std::string(pVirtualName, nName), channel);
+    std::shared_ptr<CWtsChannel> channel;
+    DWORD nCode = ERROR_FILE_NOT_FOUND;
+    if (pal::IsXrdpSession()) {
+        nCode = vrdp::CXrdpChannel::Open(sName, channel);
+    } else if (!sSocket.empty()) {
+        std::shared_ptr<vrdp::CSessionChannel> local;
+        nCode = vrdp::CSessionChannel::Open(sSocket, sName, local);
+        channel = std::move(local);
+    }
     if (nCode != ERROR_SUCCESS) {
         SetLastError(nCode);
         return nullptr;
@@ -53,7 +61,7 @@ HANDLE WINAPI WTSVirtualChannelOpen(HANDLE hServer, DWORD SessionId, LPSTR pVirt
 BOOL WINAPI WTSVirtualChannelClose(HANDLE hChannelHandle)
 {
     // Of two closes at once only the one that removes the handle goes on.
-    const std::shared_ptr<CSessionChannel> channel = Find(hChannelHandle);
+    const std::shared_ptr<CWtsChannel> channel = Find(hChannelHandle);
     if (!channel || !pal::RemoveHandle(hChannelHandle))
         return Fail(ERROR_INVALID_HANDLE);
     channel->Shutdown();
@@ -63,7 +71,7 @@ BOOL WINAPI WTSVirtualChannelClose(HANDLE hChannelHandle)
 BOOL WINAPI WTSVirtualChannelRead(HANDLE hChannelHandle, ULONG TimeOut, PCHAR Buffer,
                                   ULONG BufferSize, PULONG pBytesRead)
 {
-    const std::shared_ptr<CSessionChannel> channel = Find(hChannelHandle);
+    const std::shared_ptr<CWtsChannel> channel = Find(hChannelHandle);
     if (!channel)
         return Fail(ERROR_INVALID_HANDLE);
     if (!Buffer || !pBytesRead)
@@ -75,7 +83,7 @@ BOOL WINAPI WTSVirtualChannelRead(HANDLE hChannelHandle, ULONG TimeOut, PCHAR Bu
 BOOL WINAPI WTSVirtualChannelWrite(HANDLE hChannelHandle, PCHAR Buffer, ULONG Length,
                                    PULONG pBytesWritten)
 {
-    const std::shared_ptr<CSessionChannel> channel = Find(hChannelHandle);
+    const std::shared_ptr<CWtsChannel> channel = Find(hChannelHandle);
     if (!channel)
         return Fail(ERROR_INVALID_HANDLE);
     if (!Buffer || !pBytesWritten || Length == 0 || Length > vrdp::kMaxFrameData)
