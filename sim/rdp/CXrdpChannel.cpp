@@ -18,17 +18,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// libxrdpapi.so ships no header; these are its prototypes.
-struct SXrdpApi {
-    void* (*pfnOpenEx)(unsigned int nSession, const char* pszName, unsigned int nFlags);
-    int (*pfnWrite)(void* hChannel, const char* pData, unsigned int nLength, unsigned int* pWritten);
-    int (*pfnRead)(void* hChannel, unsigned int nTimeoutMs, char* pBuffer, unsigned int nSize,
-                   unsigned int* pRead);
-    int (*pfnClose)(void* hChannel);
-    int (*pfnQuery)(void* hChannel, int nClass, void** ppBuffer, unsigned int* pBytes);
-    void (*pfnFree)(void* pMemory);
-};
-
 constexpr unsigned int kCurrentSession = 0xFFFFFFFFu;
 constexpr int kVirtualFileHandle = 1;
 // Right after a session starts its channel server may not listen yet.
@@ -107,16 +96,16 @@ DWORD CXrdpChannel::Open(const std::string& sName, std::shared_ptr<CWtsChannel>&
         pApi->pfnClose(hChannel);
         return ERROR_FILE_NOT_FOUND;
     }
-    channel = std::make_shared<CXrdpChannel>(hChannel, nFd);
+    channel = std::make_shared<CXrdpChannel>(*pApi, hChannel, nFd);
     return ERROR_SUCCESS;
 }
 
-CXrdpChannel::CXrdpChannel(void* hChannel, int nFd)
-    : m_hChannel(hChannel), m_nFd(nFd), m_oChunks(kMaxFrameData)
+CXrdpChannel::CXrdpChannel(const SXrdpApi& api, void* hChannel, int nFd)
+    : m_api(api), m_hChannel(hChannel), m_nFd(nFd), m_oChunks(kMaxFrameData)
 {
 }
 
-CXrdpChannel::~CXrdpChannel() { Api()->pfnClose(m_hChannel); }
+CXrdpChannel::~CXrdpChannel() { m_api.pfnClose(m_hChannel); }
 
 DWORD CXrdpChannel::Write(const uint8_t* pData, ULONG nLength)
 {
@@ -128,7 +117,7 @@ DWORD CXrdpChannel::Write(const uint8_t* pData, ULONG nLength)
     const Clock::time_point tGiveUp = Clock::now() + kSendWait;
     for (;;) {
         unsigned int nWritten = 0;
-        if (!Api()->pfnWrite(m_hChannel, reinterpret_cast<const char*>(pData), nLength, &nWritten))
+        if (!m_api.pfnWrite(m_hChannel, reinterpret_cast<const char*>(pData), nLength, &nWritten))
             return _Broken();
         if (nWritten == nLength)
             return ERROR_SUCCESS;
@@ -174,7 +163,7 @@ DWORD CXrdpChannel::Read(ULONG nTimeoutMs, uint8_t* pBuffer, ULONG nSize, ULONG&
         unsigned int nGot = 0;
         const Clock::time_point tAsked = Clock::now();
         // 0: an error, or the channel server closed the socket.
-        if (!Api()->pfnRead(m_hChannel, static_cast<unsigned int>(tWait.count()), received.data(),
+        if (!m_api.pfnRead(m_hChannel, static_cast<unsigned int>(tWait.count()), received.data(),
                             kReceiveBytes, &nGot))
             return _Broken();
         if (nGot == 0) {

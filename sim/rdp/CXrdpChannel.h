@@ -18,13 +18,27 @@
 
 namespace vrdp {
 
+// libxrdpapi.so ships no header; these are its prototypes.
+struct SXrdpApi {
+    void* (*pfnOpenEx)(unsigned int nSession, const char* pszName, unsigned int nFlags);
+    // 1 on success, nothing written while the socket is full; 0 on an error.
+    int (*pfnWrite)(void* hChannel, const char* pData, unsigned int nLength, unsigned int* pWritten);
+    // 1 on success, nothing read within the time-out; 0 on an error or close.
+    int (*pfnRead)(void* hChannel, unsigned int nTimeoutMs, char* pBuffer, unsigned int nSize,
+                   unsigned int* pRead);
+    int (*pfnClose)(void* hChannel);
+    int (*pfnQuery)(void* hChannel, int nClass, void** ppBuffer, unsigned int* pBytes);
+    void (*pfnFree)(void* pMemory);
+};
+
 class CXrdpChannel : public CWtsChannel {
 public:
     // ERROR_SUCCESS and the channel; ERROR_FILE_NOT_FOUND when libxrdpapi.so
     // is missing or the session's channel server does not answer.
     static DWORD Open(const std::string& sName, std::shared_ptr<CWtsChannel>& channel);
 
-    CXrdpChannel(void* hChannel, int nFd);
+    // An open channel of `api` and its socket.
+    CXrdpChannel(const SXrdpApi& api, void* hChannel, int nFd);
     ~CXrdpChannel() override;
     CXrdpChannel(const CXrdpChannel&) = delete;
     CXrdpChannel& operator=(const CXrdpChannel&) = delete;
@@ -37,6 +51,7 @@ private:
     DWORD _Broken();
 
     std::mutex m_oLock;
+    const SXrdpApi& m_api;
     void* const m_hChannel;
     const int m_nFd;  // libxrdpapi's own socket: shut down, never closed here
     CStreamChunks m_oChunks;
