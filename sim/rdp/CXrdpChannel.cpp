@@ -101,7 +101,7 @@ DWORD CXrdpChannel::Open(const std::string& sName, std::shared_ptr<CWtsChannel>&
 }
 
 CXrdpChannel::CXrdpChannel(const SXrdpApi& api, void* hChannel, int nFd)
-    : m_api(api), m_hChannel(hChannel), m_nFd(nFd), m_oChunks(kMaxFrameData)
+    : m_api(api), m_hChannel(hChannel), m_nFd(nFd), m_oChunks(kMaxFrameData), m_received(kReceiveBytes)
 {
 }
 
@@ -136,7 +136,6 @@ DWORD CXrdpChannel::Read(ULONG nTimeoutMs, uint8_t* pBuffer, ULONG nSize, ULONG&
         return ERROR_BROKEN_PIPE;
     // Bounded as the local transport bounds it (INFINITE too).
     const Clock::time_point tEnd = Clock::now() + milliseconds(std::min<ULONG>(nTimeoutMs, kMaxReadWaitMs));
-    std::vector<char> received;
     for (;;) {
         const CStreamChunks::ETake eTake = m_oChunks.Take(m_chunk);
         if (eTake == CStreamChunks::ETake::Malformed)
@@ -159,11 +158,10 @@ DWORD CXrdpChannel::Read(ULONG nTimeoutMs, uint8_t* pBuffer, ULONG nSize, ULONG&
         milliseconds tWait = std::chrono::duration_cast<milliseconds>(tEnd - tNow) + milliseconds(1);
         if (bInMessage)
             tWait = std::min(tWait, kStallLimit - m_tStalled);
-        received.resize(kReceiveBytes);
         unsigned int nGot = 0;
         const Clock::time_point tAsked = Clock::now();
         // 0: an error, or the channel server closed the socket.
-        if (!m_api.pfnRead(m_hChannel, static_cast<unsigned int>(tWait.count()), received.data(),
+        if (!m_api.pfnRead(m_hChannel, static_cast<unsigned int>(tWait.count()), m_received.data(),
                             kReceiveBytes, &nGot))
             return _Broken();
         if (nGot == 0) {
@@ -172,7 +170,7 @@ DWORD CXrdpChannel::Read(ULONG nTimeoutMs, uint8_t* pBuffer, ULONG nSize, ULONG&
             continue;
         }
         m_tStalled = milliseconds(0);
-        m_oChunks.Feed(reinterpret_cast<const uint8_t*>(received.data()), std::min(nGot, kReceiveBytes));
+        m_oChunks.Feed(reinterpret_cast<const uint8_t*>(m_received.data()), std::min(nGot, kReceiveBytes));
     }
 }
 

@@ -56,6 +56,7 @@ private:
     const int m_nFd;  // libxrdpapi's own socket: shut down, never closed here
     CStreamChunks m_oChunks;
     std::vector<uint8_t> m_chunk;
+    std::vector<char> m_received;
     std::chrono::milliseconds m_tStalled{0};  // waited mid-message with nothing new
     bool m_bBroken = false;
 };
