@@ -1,30 +1,13 @@
 #include "atsc70/Atsc70TestKit.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 #include "drivers/Drivers.h"
 #include "pal/text/text.h"
-#include "support/Logging.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct LogLine {
-    int level;
-    std::string text;
-};
-
-std::mutex g_logLock;
-std::vector<LogLine> g_log;
-
-void Keep(int level, const WCHAR* text)
-{
-    std::lock_guard<std::mutex> guard(g_logLock);
-    g_log.push_back({level, text ? pal::ToUtf8(text) : std::string()});
-}
 
 std::atomic<int> g_nLoads{0};
 std::atomic<int> g_nUnloads{0};
@@ -32,16 +15,6 @@ std::atomic<uint32_t> g_nInFlightAtUnload{0};
 std::atomic<CSensor*> g_pUpekSlot{nullptr};
 
 }  // namespace
-
-// The library's log hooks, every level on.
-void LogError(const WCHAR* text) { Keep(1, text); }
-void LogWarning(const WCHAR* text) { Keep(2, text); }
-void LogInfo(const WCHAR* text) { Keep(3, text); }
-void LogDebug(const WCHAR* text) { Keep(4, text); }
-bool IsErrorEnabled() { return true; }
-bool IsWarningEnabled() { return true; }
-bool IsInfoEnabled() { return true; }
-bool IsDebugEnabled() { return true; }
 
 // The front end's singletons in this program: only the UPEK slot, and only
 // when a test puts the ATSC70 driver there.
@@ -68,27 +41,6 @@ extern "C" __attribute__((visibility("default"))) void Atsc70SimLoadEvent(uint32
 }
 
 namespace atsc70test {
-
-Lines TakeLog(int level)
-{
-    std::vector<LogLine> taken;
-    {
-        std::lock_guard<std::mutex> guard(g_logLock);
-        taken.swap(g_log);
-    }
-    Lines lines;
-    for (const LogLine& line : taken)
-        if (level == 0 || line.level == level)
-            lines.push_back(line.text);
-    return lines;
-}
-
-bool Contains(const Lines& lines, const std::string& text) { return Count(lines, text) > 0; }
-
-size_t Count(const Lines& lines, const std::string& text)
-{
-    return static_cast<size_t>(std::count(lines.begin(), lines.end(), text));
-}
 
 LoadEvents TakeLoadEvents()
 {

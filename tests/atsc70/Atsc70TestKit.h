@@ -11,20 +11,20 @@
 #include <vector>
 
 #include "atsc70/Atsc70SimControl.h"
+#include "common/LogHooks.h"
 #include "common/TestMachine.h"
 #include "drivers/Atsc70Sensor.h"
 #include "image/CRawImg.h"
 
 namespace atsc70test {
 
-using Lines = std::vector<std::string>;
-constexpr int kError = 1;
-constexpr int kDebug = 4;
-
+using testlog::Contains;
+using testlog::Count;
+using testlog::kDebug;
+using testlog::kError;
+using testlog::Lines;
 // Every line logged since the last call, of one level (0: all levels).
-Lines TakeLog(int level = 0);
-bool Contains(const Lines& lines, const std::string& text);
-size_t Count(const Lines& lines, const std::string& text);
+inline Lines TakeLog(int level = 0) { return testlog::Take(level); }
 
 // What the simulator reported since the last ResetLoadEvents.
 struct LoadEvents {

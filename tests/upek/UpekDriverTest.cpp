@@ -7,54 +7,18 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "bsapi/BsapiSettings.h"
 #include "bsapi/BsapiSimControl.h"
+#include "common/LogHooks.h"
 #include "common/TestMachine.h"
 #include "drivers/CUpekSensor.h"
 #include "drivers/CVeskBitDevice.h"
 #include "drivers/Drivers.h"
 #include "image/CRawImg.h"
 #include "pal/text/text.h"
-#include "support/Logging.h"
-
-namespace {
-
-struct LogLine {
-    int level;
-    std::string text;
-    DWORD threadId;
-};
-
-std::mutex g_logLock;
-std::vector<LogLine> g_log;
-
-void Keep(int level, const WCHAR* text)
-{
-    std::lock_guard<std::mutex> guard(g_logLock);
-    g_log.push_back({level, text ? pal::ToUtf8(text) : std::string(), GetCurrentThreadId()});
-}
-
-std::vector<LogLine> TakeLog()
-{
-    std::lock_guard<std::mutex> guard(g_logLock);
-    return std::exchange(g_log, {});
-}
-
-}  // namespace
-
-// The library's log hooks, every level on.
-void LogError(const WCHAR* text) { Keep(1, text); }
-void LogWarning(const WCHAR* text) { Keep(2, text); }
-void LogInfo(const WCHAR* text) { Keep(3, text); }
-void LogDebug(const WCHAR* text) { Keep(4, text); }
-bool IsErrorEnabled() { return true; }
-bool IsWarningEnabled() { return true; }
-bool IsInfoEnabled() { return true; }
-bool IsDebugEnabled() { return true; }
 
 // The front end of this program has no capture running; its singletons.
 CVeskBitDevice* GetVeskBitSensor() { return nullptr; }
@@ -69,10 +33,12 @@ std::vector<WString>& SensorLookupOrder()
 namespace {
 
 using namespace std::chrono_literals;
-using Lines = std::vector<std::string>;
-
-constexpr int kError = 1;
-constexpr int kDebug = 4;
+using testlog::Contains;
+using testlog::kDebug;
+using testlog::kError;
+using testlog::Lines;
+using testlog::Take;
+using testlog::TakeLines;
 
 class UpekDriver : public testkit::MachineTest {
 protected:
@@ -81,7 +47,7 @@ protected:
         BsapiSimReset();
         BsapiSimSetDevices(1);
         BsapiSimSetFingerDelay(0);
-        TakeLog();
+        TakeLines();
     }
     void TearDown() override
     {
@@ -93,19 +59,6 @@ protected:
         BsapiSimReset();
     }
 
-    // The lines of one level, in order.
-    static Lines Logged(int level)
-    {
-        Lines lines;
-        for (const LogLine& line : TakeLog())
-            if (line.level == level)
-                lines.push_back(line.text);
-        return lines;
-    }
-    static bool Contains(const Lines& lines, const std::string& text)
-    {
-        return std::find(lines.begin(), lines.end(), text) != lines.end();
-    }
     // A capture on another thread that must be waiting for a finger first.
     std::future<int32_t> CaptureWaiting()
     {
@@ -153,7 +106,7 @@ TEST_F(UpekDriver, AFailedOpenReturnsBsapisStatusAndLeavesNothingOpen)
             script.insert(script.end(), c.script.begin(), c.script.end());
         ASSERT_TRUE(BsapiSimScript(script));
         EXPECT_EQ(m_driver.OpenSensor(), c.status);
-        EXPECT_TRUE(Contains(Logged(c.level), c.line));
+        EXPECT_TRUE(Contains(Take(c.level), c.line));
         EXPECT_EQ(m_driver.CaptureImage(&m_image), c.status) << "a capture opens first";
         EXPECT_EQ(m_image.GetWidth(), 0u);
         EXPECT_FALSE(m_driver.IsSensorAttached());
@@ -182,9 +135,9 @@ TEST_F(UpekDriver, AConnectionLeftByAFailedPropertyReadIsClosedByTheNextOpen)
     EXPECT_EQ(m_driver.OpenSensor(), -5020);
     EXPECT_EQ(BsapiSimStats().m_nOpenConnections, 1u);
     const uint32_t stale = BsapiSimStats().m_nLastCloseHandle;
-    TakeLog();
+    TakeLines();
     EXPECT_EQ(m_driver.OpenSensor(), 0);
-    EXPECT_TRUE(Contains(Logged(kError), "CUpekSensor::OpenSensor(): ABSClose() returns 0"));
+    EXPECT_TRUE(Contains(Take(kError), "CUpekSensor::OpenSensor(): ABSClose() returns 0"));
     EXPECT_EQ(BsapiSimStats().m_nCloses, 1u);
     EXPECT_NE(BsapiSimStats().m_nLastCloseHandle, stale);
     EXPECT_EQ(BsapiSimStats().m_nOpenConnections, 1u);
@@ -206,9 +159,9 @@ TEST_F(UpekDriver, OnlyTheFirstScannerIsOpenedAndEveryOneIsLogged)
         m_driver.CloseSensor();
         BsapiSimReset();
         BsapiSimSetDevices(c.devices);
-        TakeLog();
+        TakeLines();
         EXPECT_EQ(m_driver.OpenSensor(), 0);
-        Lines debug = Logged(kDebug);
+        Lines debug = Take(kDebug);
         debug.resize(std::min(debug.size(), c.lines.size()));
         EXPECT_EQ(debug, c.lines);
         const CBsapiSimStats stats = BsapiSimStats();
@@ -244,13 +197,13 @@ TEST_F(UpekDriver, TheDeviceVersionChoosesTheGrabFormatWithStrictBounds)
             ASSERT_EQ(BsapiSimStats().m_nLastFormatSecond, earlier.format);
             BsapiSimSetDeviceVersion(c.version);
             m_driver.CloseSensor();
-            TakeLog();
+            TakeLines();
             ASSERT_EQ(m_driver.CaptureImage(&m_image), 0);
             EXPECT_EQ(BsapiSimStats().m_nLastFormatSecond, c.format ? c.format : earlier.format);
             char expected[64];
             snprintf(expected, sizeof expected, "ABSGetDeviceProperty: ABS_DEVPROP_DEVICE_VERSION: 0x%08x",
                      c.version);
-            EXPECT_TRUE(Contains(Logged(kDebug), expected));
+            EXPECT_TRUE(Contains(Take(kDebug), expected));
         }
     }
 }
@@ -324,13 +277,13 @@ TEST_F(UpekDriver, ImpossibleRecordsAreRefusedWithALogLine)
         SCOPED_TRACE(vsim::bsapi::FaultName(c.fault));
         m_driver.CloseSensor();
         BsapiSimSetFault(c.fault);
-        TakeLog();
+        TakeLines();
         EXPECT_EQ(m_driver.OpenSensor(), c.open);
         m_driver.CloseSensor();
         m_image.Clear();
         EXPECT_EQ(m_driver.CaptureImage(&m_image), c.capture);
         EXPECT_EQ(m_image.GetWidth(), c.capture == 0 ? 240u : 0u);
-        EXPECT_TRUE(Contains(Logged(kError), c.line));
+        EXPECT_TRUE(Contains(Take(kError), c.line));
         if (c.fault == vsim::bsapi::kFaultShortProperty) {
             EXPECT_EQ(BsapiSimStats().m_nLastFormatSecond, 11u) << "no generation from 2 bytes";
         }
@@ -344,7 +297,7 @@ TEST_F(UpekDriver, GrabStatusesPassThroughButACancelAfterASuspendIsLostFocus)
         SCOPED_TRACE(status);
         ASSERT_TRUE(BsapiSimScript({"grab:" + std::to_string(status)}));
         EXPECT_EQ(m_driver.CaptureImage(&m_image), status);
-        EXPECT_TRUE(Contains(Logged(kError),
+        EXPECT_TRUE(Contains(Take(kError),
                              "CUpekSensor::CaptureImage: ABSGrab() returns " + std::to_string(status)));
     }
     EXPECT_EQ(m_image.GetWidth(), 0u);
@@ -354,12 +307,12 @@ TEST_F(UpekDriver, GrabStatusesPassThroughButACancelAfterASuspendIsLostFocus)
     const uint32_t grabbing = BsapiSimStats().m_nGrabs;
     BsapiSimSetSuspended(1);
     EXPECT_EQ(Finish(capture), UPEK_STATUS_LOST_FOCUS);
-    std::vector<LogLine> lines = TakeLog();
-    const auto suspend = std::find_if(lines.begin(), lines.end(), [](const LogLine& line) {
+    std::vector<testlog::Line> lines = TakeLines();
+    const auto suspend = std::find_if(lines.begin(), lines.end(), [](const testlog::Line& line) {
         return line.text == "CUpekSensor::UpekCBF(): ABS_MSG_PROCESS_SUSPEND";
     });
     ASSERT_NE(suspend, lines.end());
-    const auto grabbed = std::find_if(lines.begin(), lines.end(), [](const LogLine& line) {
+    const auto grabbed = std::find_if(lines.begin(), lines.end(), [](const testlog::Line& line) {
         return line.text == "CUpekSensor::CaptureImage: ABSGrab() returns -5012";
     });
     ASSERT_NE(grabbed, lines.end());
@@ -375,7 +328,7 @@ TEST_F(UpekDriver, GrabStatusesPassThroughButACancelAfterASuspendIsLostFocus)
     EXPECT_EQ(m_driver.CaptureImage(&m_image), UPEK_STATUS_LOST_FOCUS);
     EXPECT_EQ(BsapiSimStats().m_nGrabs, 5u);
     BsapiSimSetSuspended(0);
-    EXPECT_TRUE(Contains(Logged(kDebug), "CUpekSensor::UpekCBF(): ABS_MSG_PROCESS_RESUME"));
+    EXPECT_TRUE(Contains(Take(kDebug), "CUpekSensor::UpekCBF(): ABS_MSG_PROCESS_RESUME"));
     BsapiSimSetFingerDelay(0);
     EXPECT_EQ(m_driver.CaptureImage(&m_image), 0);
 }
@@ -412,7 +365,7 @@ TEST_F(UpekDriver, CloseCancelsEvenWithoutAConnectionAndClosesOnlyAnOpenOne)
     EXPECT_EQ(stats.m_nLastCancelHandle, 0u);
     EXPECT_EQ(stats.m_nLastCancelOperation, 0u);
     EXPECT_EQ(stats.m_nCloses, 0u);
-    EXPECT_TRUE(Contains(Logged(kError), "CUpekSensor::CloseSensor(): ABSCancelOperation() returns " +
+    EXPECT_TRUE(Contains(Take(kError), "CUpekSensor::CloseSensor(): ABSCancelOperation() returns " +
                                              std::to_string(vsim::bsapi::kStatusInvalidHandle)));
 
     ASSERT_EQ(m_driver.OpenSensor(), 0);
@@ -427,9 +380,9 @@ TEST_F(UpekDriver, CloseCancelsEvenWithoutAConnectionAndClosesOnlyAnOpenOne)
     // A close that fails is logged; the handle is given up all the same.
     ASSERT_EQ(m_driver.OpenSensor(), 0);
     ASSERT_TRUE(BsapiSimScript({"close:-5030", "cancel:-5031"}));
-    TakeLog();
+    TakeLines();
     m_driver.CloseSensor();
-    const Lines errors = Logged(kError);
+    const Lines errors = Take(kError);
     EXPECT_TRUE(Contains(errors, "CUpekSensor::CloseSensor(): ABSCancelOperation() returns -5031"));
     EXPECT_TRUE(Contains(errors, "CUpekSensor::CloseSensor(): ABSClose() returns -5030"));
     EXPECT_EQ(BsapiSimStats().m_nOpenConnections, 1u);
