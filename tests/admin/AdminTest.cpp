@@ -7,8 +7,6 @@
 
 #include "common/TestMachine.h"
 #include "support/CDiagnosticsConfig.h"
-#include "support/CHRegKey.h"
-#include "support/Registry.h"
 
 namespace {
 
@@ -57,18 +55,10 @@ Bytes Record(uint8_t auxSwitch, uint32_t auxMode, const Bytes& auxFolder, uint8_
     return Cut(bytes, bytes.size());
 }
 
-// The stored type and bytes; REG_NONE when there is no such value.
 std::pair<DWORD, Bytes> Stored(HKEY root, const std::u16string& key,
                                const std::u16string& name = u"Configuration")
 {
-    CHRegKey handle;
-    DWORD type = REG_NONE, size = 0;
-    if (RegOpenKeyEx64(root, key.c_str(), 0, KEY_READ, handle.GetAddress()) != ERROR_SUCCESS ||
-        RegQueryValueExW(handle.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return {REG_NONE, {}};
-    Bytes data(size);
-    RegQueryValueExW(handle.Get(), name.c_str(), nullptr, &type, data.data(), &size);
-    return {type, data};
+    return testkit::StoredValue(root, key, name);
 }
 
 class AdminTest : public testkit::MachineTest {
@@ -382,12 +372,7 @@ TEST_F(AdminTest, BadArgumentsGiveOneLineAndWriteNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
-        const auto result = Admin(c.args, c.env);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err.rfind("ERROR: ", 0), 0u) << result.err;
-        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-        EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
+        testkit::ExpectOneErrorLine(Admin(c.args, c.env), 1, c.error);
         for (const char* hive : {"/HKEY_LOCAL_MACHINE.reg", "/HKEY_CURRENT_USER.reg"})
             EXPECT_FALSE(std::filesystem::exists(m_machine.RegistryDir() + hive));
     }

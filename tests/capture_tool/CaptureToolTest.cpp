@@ -218,12 +218,7 @@ TEST_F(CaptureToolTest, BadArgumentsAnswerThree)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.second);
-        const auto result = Capture(c.first);
-        EXPECT_EQ(result.exitCode, 3);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err.rfind("ERROR: ", 0), 0u) << result.err;
-        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-        EXPECT_NE(result.err.find(c.second), std::string::npos) << result.err;
+        testkit::ExpectOneErrorLine(Capture(c.first), 3, c.second);
     }
     EXPECT_FALSE(std::filesystem::exists(Images()));
 }

@@ -78,6 +78,15 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     return result;
 }
 
+void ExpectOneErrorLine(const ProcessResult& result, int exitCode, const std::string& part)
+{
+    EXPECT_EQ(result.exitCode, exitCode) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("ERROR: ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    EXPECT_NE(result.err.find(part), std::string::npos) << result.err;
+}
+
 std::string SelfPath() { return fs::read_symlink("/proc/self/exe").string(); }
 
 std::string ReadFile(const std::string& path)
@@ -133,6 +142,24 @@ void SetValue(HKEY root, const std::u16string& key, const std::u16string& name, 
     EXPECT_EQ(RegSetValueExW(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
     RegCloseKey(handle);
+}
+
+std::pair<DWORD, Bytes> StoredValue(HKEY root, const std::u16string& key, const std::u16string& name,
+                                    REGSAM view)
+{
+    HKEY handle = nullptr;
+    DWORD type = REG_NONE, size = 0;
+    Bytes data;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
+        return {REG_NONE, {}};
+    if (RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        data.resize(size);
+        RegQueryValueExW(handle, name.c_str(), nullptr, &type, data.data(), &size);
+    } else {
+        type = REG_NONE;
+    }
+    RegCloseKey(handle);
+    return {type, data};
 }
 
 }  // namespace testkit

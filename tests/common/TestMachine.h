@@ -51,6 +51,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env = {},
                          const std::string& input = std::string());
 
+// A refusal: this exit status, nothing on standard output and one line on
+// standard error, which starts with "ERROR: " and holds `part`.
+void ExpectOneErrorLine(const ProcessResult& result, int exitCode, const std::string& part);
+
 std::string SelfPath();
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
@@ -66,5 +70,8 @@ Bytes MultiSz(const std::vector<std::u16string>& texts);
 // Through the registry API, the key created as needed in the given view.
 void SetValue(HKEY root, const std::u16string& key, const std::u16string& name, DWORD type,
               const Bytes& data, REGSAM view = KEY_WOW64_64KEY);
+// The stored type and bytes of a value; REG_NONE when there is none.
+std::pair<DWORD, Bytes> StoredValue(HKEY root, const std::u16string& key, const std::u16string& name,
+                                    REGSAM view = KEY_WOW64_64KEY);
 
 }  // namespace testkit

@@ -19,24 +19,10 @@ testkit::ProcessResult Admin(std::vector<std::string> args)
     return testkit::RunProcess(args);
 }
 
-// The stored type and bytes of a value of the simulator's key; REG_NONE
-// when there is none.
+// A value of the simulator's key.
 std::pair<DWORD, Bytes> Stored(const std::u16string& name)
 {
-    HKEY key = nullptr;
-    DWORD type = REG_NONE, size = 0;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\bsapi", 0,
-                      KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return {REG_NONE, {}};
-    Bytes data;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size);
-    } else {
-        type = REG_NONE;
-    }
-    RegCloseKey(key);
-    return {type, data};
+    return testkit::StoredValue(HKEY_LOCAL_MACHINE, u"SOFTWARE\\vesk\\Simulator\\bsapi", name);
 }
 
 class UpekAdmin : public testkit::MachineTest {
@@ -139,12 +125,7 @@ TEST_F(UpekAdmin, BadArgumentsGiveOneLineAndWriteNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
-        const auto result = Admin(c.args);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err.rfind("ERROR: ", 0), 0u) << result.err;
-        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
-        EXPECT_NE(result.err.find(c.error), std::string::npos) << result.err;
+        testkit::ExpectOneErrorLine(Admin(c.args), 1, c.error);
         EXPECT_EQ(Stored(u"Devices").first, DWORD(REG_NONE));
     }
 }
