@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
-#include "LogLines.h"
+#include "common/LogHooks.h"
 #include "TestBytes.h"
 #include "channel/C3DESEncode.h"
 #include "pal/base/settings.h"
@@ -90,11 +91,11 @@ TEST(C3DESEncode, MalformedEnvelopesRejected)
         if (c.nSize >= 4)
             PutLe32(envelope, 0, c.nLengthField);
         CMyByteArray out = Bytes(3);
-        loglines::Clear();
+        testlog::TakeLines();
         EChannelFault eFault = EChannelFault::None;
         EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out, &eFault)) << c.pszName;
         EXPECT_EQ(eFault, c.eFault) << c.pszName;
-        EXPECT_EQ(loglines::Errors().size(), c.nDecryptErrors) << c.pszName;
+        EXPECT_EQ(testlog::Take(testlog::kError).size(), c.nDecryptErrors) << c.pszName;
     }
 }
 
@@ -114,12 +115,12 @@ TEST(C3DESEncode, TamperingDetected)
         CMyByteArray envelope = valid;
         envelope.ElementAt(8 + nBit / 8) ^= static_cast<uint8_t>(1u << (nBit % 8));
         CMyByteArray out;
-        loglines::Clear();
+        testlog::TakeLines();
         EChannelFault eFault = EChannelFault::None;
         EXPECT_FALSE(C3DESEncode::Deserialize(envelope, out, &eFault)) << "bit " << nBit;
         EXPECT_EQ(eFault, EChannelFault::Integrity);
         EXPECT_TRUE(out.IsEmpty()) << "unverified bytes handed out, bit " << nBit;
-        const auto lines = loglines::Errors();
+        const auto lines = testlog::Take(testlog::kError);
         ASSERT_EQ(lines.size(), 1u) << "bit " << nBit;
         EXPECT_TRUE(lines[0] == kBadPad || lines[0] == kTampered) << lines[0];
     }
@@ -138,10 +139,10 @@ TEST(C3DESEncode, AHashThatCannotBeHadIsNoTampering)
     CMyByteArray valid, out;
     ASSERT_TRUE(C3DESEncode::Serialize(Bytes(32, 4), valid));
     pal::SetSetting("VESK_CRYPT_FAIL", "CryptGetHashParam");
-    loglines::Clear();
+    testlog::TakeLines();
     EXPECT_FALSE(C3DESEncode::Deserialize(valid, out));
     pal::ClearSetting("VESK_CRYPT_FAIL");
-    for (const std::string& sLine : loglines::Errors())
+    for (const std::string& sLine : testlog::Take(testlog::kError))
         EXPECT_EQ(sLine.find("not identical"), std::string::npos) << sLine;
 }
 
@@ -152,15 +153,20 @@ TEST(C3DESEncode, AProviderWithoutDerivationSealsTheSameEnvelope)
     CMyByteArray direct, fallback, out;
     ASSERT_TRUE(C3DESEncode::SerializeWithSeed(Bytes(40, 9), direct, 7));
     pal::SetSetting("VESK_CRYPT_FAIL", "CryptDeriveKey:PROV_DH_SCHANNEL");
-    loglines::Clear();
+    testlog::TakeLines();
     for (int i = 0; i < 2; ++i)
         ASSERT_TRUE(C3DESEncode::SerializeWithSeed(Bytes(40, 9), fallback, 7));
     EXPECT_TRUE(C3DESEncode::Deserialize(direct, out));
     pal::ClearSetting("VESK_CRYPT_FAIL");
     ASSERT_EQ(fallback.GetSize(), direct.GetSize());
     EXPECT_EQ(std::memcmp(fallback.GetData(), direct.GetData(), direct.GetSize()), 0);
-    EXPECT_EQ(loglines::Debug().size(), 1u);
-    EXPECT_TRUE(loglines::Errors().empty());
+    const std::vector<testlog::Line> lines = testlog::TakeLines();
+    const auto count = [&lines](int level) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [level](const testlog::Line& line) { return line.level == level; });
+    };
+    EXPECT_EQ(count(testlog::kDebug), 1);
+    EXPECT_EQ(count(testlog::kError), 0);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "LogLines.h"
+#include "common/LogHooks.h"
 #include "TestBytes.h"
 #include "channel/C3DESEncode.h"
 #include "channel/CVCData.h"
@@ -188,13 +188,13 @@ TEST(CVCData, ScannerImageRoundTrip)
     const CMyByteArray pixels = FingerprintLike(kWidth, kHeight);
     const CVCData sent = ImageMessage(pixels, kWidth, kHeight);
     CMyByteArray envelope, plain;
-    loglines::Clear();
+    testlog::TakeLines();
     ASSERT_TRUE(sent.Serialize(envelope));
     ASSERT_TRUE(C3DESEncode::Deserialize(envelope, plain));
     const uint32_t nStream = plain.GetSize() - 32;
     EXPECT_LT(nStream, pixels.GetSize() / 2) << "compressed";
 
-    const auto lines = loglines::Debug();
+    const auto lines = testlog::Take(testlog::kDebug);
     ASSERT_EQ(lines.size(), 1u);
     const std::string logged = "CVCData::Compress(): orig size: 88320 bytes. compressed size: " +
                                std::to_string(nStream) + " bytes. Ratio: ";
