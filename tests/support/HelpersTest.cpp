@@ -5,50 +5,19 @@
 #include <pthread.h>
 
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 
+#include "common/LogHooks.h"
 #include "common/TestMachine.h"
 #include "support/CFsHelper.h"
 #include "support/CLibraryFunction.h"
 #include "support/CWinOS.h"
 #include "support/Format.h"
 #include "support/LocalTime.h"
-#include "support/Logging.h"
 #include "support/Registry.h"
 
 using namespace std::string_literals;
-
-namespace {
-
-// The library's log hooks, in place of its logger: error lines are kept, each
-// as "1 <text>\n"; the other levels are off.
-std::mutex g_logLock;
-std::string g_logText;
-
-std::string TakeLog()
-{
-    std::lock_guard<std::mutex> guard(g_logLock);
-    return std::exchange(g_logText, std::string());
-}
-
-}  // namespace
-
-void LogError(const WCHAR* text)
-{
-    std::lock_guard<std::mutex> guard(g_logLock);
-    if (text)
-        g_logText += "1 " + pal::ToUtf8(text) + "\n";
-}
-void LogWarning(const WCHAR*) {}
-void LogInfo(const WCHAR*) {}
-void LogDebug(const WCHAR*) {}
-bool IsErrorEnabled() { return true; }
-bool IsWarningEnabled() { return false; }
-bool IsInfoEnabled() { return false; }
-bool IsDebugEnabled() { return false; }
 
 namespace {
 
@@ -234,12 +203,13 @@ TEST_F(RegistryWrappers, KeyOwnersCloseWhatTheyHeld)
     EXPECT_FALSE(key.IsOpen());
 
     // A failed close at the owner's end is logged as an error.
-    TakeLog();
+    testlog::TakeLines();
     {
         CHRegKey stale;
         *stale.GetAddress() = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7ff1));
     }
-    EXPECT_EQ(TakeLog(), "1 CHRegKey::_Release(): RegCloseKey() error: 0x00000006\n");
+    EXPECT_EQ(testlog::Take(testlog::kError),
+              testlog::Lines{"CHRegKey::_Release(): RegCloseKey() error: 0x00000006"});
 }
 
 // A value is read whole only when it is binary; an empty name is refused
