@@ -47,9 +47,7 @@ TEST_F(UpekSession, DetectionProbesBothFamiliesInTheOrderGiven)
         std::vector<std::u16string> order;
         uint8_t expected;
     } cases[] = {
-        {"both, default order", true, 1, kDefault, FS_TYPE_VESKBIT},
         {"both, UPEK first", true, 1, kUpekFirst, FS_TYPE_UPEK},
-        {"two UPEK scanners, UPEK first", true, 2, kUpekFirst, FS_TYPE_UPEK},
         {"UPEK only, default order", false, 1, kDefault, FS_TYPE_UPEK},
         {"own brand only, UPEK first", true, 0, kUpekFirst, FS_TYPE_VESKBIT},
         {"neither", false, 0, kUpekFirst, FS_TYPE_NONE},
