@@ -106,7 +106,7 @@ public:
 // (context, event) -> result; the caller removes the arguments.
 typedef uint32_t(__cdecl* AFSSEventCallback)(void* pContext, AFSSEvent* pEvent);
 
-// The first eleven slots, the same in both generations.
+// The first twenty slots, the same in both generations.
 class IAFSSClientCommon {
 public:
     virtual uint32_t Reserved0() = 0;
@@ -122,15 +122,6 @@ public:
     // 10: blocks until the image is filled in place or the request ends.
     virtual uint32_t RequestSensorImage(AFSSSensorImage* pImage, uint32_t nArg1, uint32_t nArg2,
                                         uint32_t nArg3, uint32_t nPriority) = 0;
-
-protected:
-    ~IAFSSClientCommon() = default;
-};
-
-// The newer library's client interface (single inheritance: its own slots
-// follow the common ones).
-class IAFSSClient : public IAFSSClientCommon {
-public:
     virtual uint32_t Reserved11() = 0;
     virtual uint32_t Reserved12() = 0;
     virtual uint32_t Reserved13() = 0;
@@ -140,6 +131,15 @@ public:
     virtual uint32_t Reserved17() = 0;
     virtual uint32_t Reserved18() = 0;
     virtual uint32_t Reserved19() = 0;
+
+protected:
+    ~IAFSSClientCommon() = default;
+};
+
+// The newer library's client interface (single inheritance: its own slots
+// follow the common ones).
+class IAFSSClient : public IAFSSClientCommon {
+public:
     virtual uint32_t CancelCurrentRequest() = 0;  // 20
     virtual uint32_t Reserved21() = 0;
     virtual uint32_t Reserved22() = 0;
@@ -153,15 +153,6 @@ protected:
 // the software versions.
 class IAFSSClient8 : public IAFSSClientCommon {
 public:
-    virtual uint32_t Reserved11() = 0;
-    virtual uint32_t Reserved12() = 0;
-    virtual uint32_t Reserved13() = 0;
-    virtual uint32_t Reserved14() = 0;
-    virtual uint32_t Reserved15() = 0;
-    virtual uint32_t Reserved16() = 0;
-    virtual uint32_t Reserved17() = 0;
-    virtual uint32_t Reserved18() = 0;
-    virtual uint32_t Reserved19() = 0;
     virtual uint32_t Reserved20() = 0;
     virtual uint32_t CancelCurrentRequest() = 0;  // 21
     virtual uint32_t GetSensorDescriptorList(AFSSSensorDescriptorList* pList) = 0;  // 22
